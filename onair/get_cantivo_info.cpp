@@ -1,0 +1,24 @@
+#include "onair/get_cantivo_info.h"
+
+#include "onair/memory_stream.h"
+#include "onair/on_air_page.h"
+#include "onair/page_download.h"
+#include "platform/application.h"
+
+namespace cantivo {
+
+std::string DefaultOnAirUrl() { return "http://" CANTIVO_STATION_HOST "/PC/FM/KALO-FM/onair.asp"; }
+
+bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlaying& nowPlaying) {
+    if (!InternetConnected()) {
+        ::MessageBoxA(owner, kApplicationTitle, "not connected.", MB_OK);
+        return false;
+    }
+    MemoryStream stream;
+    if (!GetHtmlSource(stream, url)) return false;
+    OnAirScan scan = ScanOnAirPage(stream.Bytes(), nowPlaying, locale);
+    if (scan.found) nowPlaying = std::move(scan.nowPlaying);
+    return scan.found;
+}
+
+}  // namespace cantivo

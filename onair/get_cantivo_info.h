@@ -1,0 +1,20 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "onair/now_playing.h"
+#include "text/locale_texts.h"
+
+namespace cantivo {
+
+// The on-air page's fixed address on the station's host.
+std::string DefaultOnAirUrl();
+
+// Fetches the on-air page and takes the song from it. Offline, it shows the "not connected."
+// box owned by owner and returns false. nowPlaying changes only when the page held the song:
+// on false, or when an error unwinds, it is exactly as it was.
+bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlaying& nowPlaying);
+
+}  // namespace cantivo

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/unique_handle.h"
+
+namespace cantivo {
+
+// A file or other kernel object; CreateFile reports failure as INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) noexcept { ::CloseHandle(handle); }
+};
+using FileHandle = UniqueHandle<FileHandleTraits>;
+
+}  // namespace cantivo

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <utility>
+
+namespace cantivo {
+
+// Owns one handle of a kind described by Traits (its type, its empty value and how it is
+// released). Not copyable; moving hands the handle on.
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(Type handle) noexcept : handle_(handle) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.Release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) Reset(other.Release());
+        return *this;
+    }
+    ~UniqueHandle() { Reset(); }
+
+    Type Get() const noexcept { return handle_; }
+    explicit operator bool() const noexcept { return handle_ != Traits::Empty(); }
+
+    Type Release() noexcept { return std::exchange(handle_, Traits::Empty()); }
+    void Reset(Type handle = Traits::Empty()) noexcept {
+        Type old = std::exchange(handle_, handle);
+        if (old != Traits::Empty()) Traits::Close(old);
+    }
+
+private:
+    Type handle_ = Traits::Empty();
+};
+
+}  // namespace cantivo

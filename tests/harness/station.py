@@ -1,0 +1,128 @@
+"""A loopback stand-in for the radio station's web host.
+
+WinInet reaches it as its proxy (http_proxy=http://127.0.0.1:PORT), so every request arrives
+with the absolute URL. It serves:
+
+  /PC/FM/KALO-FM/onair.asp   the on-air page: the bytes of page_file, read anew per request
+  /pages/NAME                a file from pages_dir
+  /test/echo                 the request line and headers as received
+  /test/counter              "count N", N rising with every request
+  /test/empty                an empty body
+  /test/bytes/N              N bytes of a pattern that holds zero bytes
+  /test/status/CODE          an error page with that status
+
+Every request is recorded (request line and headers) for the tests to read.
+"""
+
+import argparse
+import http.server
+import os
+import signal
+import sys
+import threading
+import urllib.parse
+
+ON_AIR_PATH = "/PC/FM/KALO-FM/onair.asp"
+
+
+def pattern_bytes(count):
+    return bytes(i % 251 for i in range(count))
+
+
+class Station:
+    def __init__(self, page_file=None, pages_dir=None, port=0):
+        self.page_file = page_file
+        self.pages_dir = pages_dir
+        self.requests = []
+        self._counter = 0
+        self._lock = threading.Lock()
+        station = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def do_GET(self):
+                raw = station._record(self)
+                status, body = station._answer(urllib.parse.urlsplit(self.path).path, raw)
+                self.send_response(status)
+                self.send_header("Content-Type", "text/html; charset=Shift_JIS")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        self.server.daemon_threads = True
+        self.port = self.server.server_address[1]
+        self._thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+
+    def start(self):
+        self._thread.start()
+        return self
+
+    def stop(self):
+        self.server.shutdown()
+        self.server.server_close()
+
+    @property
+    def proxy(self):
+        return "http://127.0.0.1:%d" % self.port
+
+    def _record(self, handler):
+        raw = handler.requestline + "\r\n" + "".join("%s: %s\r\n" % kv for kv in handler.headers.items())
+        with self._lock:
+            self.requests.append(raw)
+        return raw
+
+    def _read(self, path):
+        try:
+            with open(path, "rb") as f:
+                return 200, f.read()
+        except OSError:
+            return 404, b"<html>no such page</html>"
+
+    def _answer(self, path, raw):
+        if path == ON_AIR_PATH:
+            return self._read(self.page_file) if self.page_file else (404, b"<html>no page set</html>")
+        if path.startswith("/pages/") and self.pages_dir:
+            return self._read(os.path.join(self.pages_dir, os.path.basename(path)))
+        if path == "/test/echo":
+            return 200, raw.encode("latin-1")
+        if path == "/test/counter":
+            with self._lock:
+                self._counter += 1
+                return 200, b"count %d" % self._counter
+        if path == "/test/empty":
+            return 200, b""
+        if path.startswith("/test/bytes/"):
+            return 200, pattern_bytes(int(path.rsplit("/", 1)[1]))
+        if path.startswith("/test/status/"):
+            code = int(path.rsplit("/", 1)[1])
+            return code, b"<html>status %d page</html>" % code
+        return 404, b"<html>not found</html>"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--page", help="file served as the on-air page")
+    parser.add_argument("--pages-dir")
+    parser.add_argument("--port-file", help="write the port here once listening")
+    args = parser.parse_args()
+    station = Station(args.page, args.pages_dir, args.port).start()
+    if args.port_file:
+        with open(args.port_file, "w") as f:
+            f.write(str(station.port))
+    print("station on %s" % station.proxy, flush=True)
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *a: stop.set())
+    signal.signal(signal.SIGINT, lambda *a: stop.set())
+    stop.wait()
+    station.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

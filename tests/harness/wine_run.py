@@ -1,0 +1,60 @@
+"""Runs a Windows test program under Wine, in the project's own prefix, with a loopback
+station behind http_proxy.
+
+  wine_run.py --wine-dir DIR [--offline | --no-proxy] [--page FILE] -- PROGRAM ARGS...
+
+--offline runs it in a network namespace with only a loopback and no route (its own prefix),
+where the system reports no connection. --no-proxy sets no proxy, so addresses are reached
+directly. The program learns which case it is in from CANTIVO_NETWORK (online, offline,
+direct). The exit status is the program's.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from station import Station  # noqa: E402
+from wine import Wine  # noqa: E402
+from xvfb import Xvfb  # noqa: E402
+
+TIME_LIMIT_S = 540
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--wine-dir", required=True)
+    parser.add_argument("--offline", action="store_true")
+    parser.add_argument("--no-proxy", action="store_true")
+    parser.add_argument("--page")
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+
+    wine = Wine(args.wine_dir)
+    prefix = wine.prefix("prefix-offline" if args.offline else "prefix")
+    station = None
+    display = Xvfb()
+    extra = {"DISPLAY": display.display, "CANTIVO_NETWORK": "offline" if args.offline else "direct" if args.no_proxy else "online"}
+    if not (args.offline or args.no_proxy):
+        pages = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "pages")
+        station = Station(page_file=args.page, pages_dir=pages).start()
+        extra["http_proxy"] = station.proxy
+    run = ["wine"] + command
+    if args.offline:
+        run = ["unshare", "-n", "--", "sh", "-c", 'ip link set lo up 2>/dev/null; exec "$@"', "sh"] + run
+    try:
+        return subprocess.run(run, env=wine.env(prefix, extra), timeout=TIME_LIMIT_S).returncode
+    except subprocess.TimeoutExpired:
+        print("wine_run: %s did not end within %d s" % (command[0], TIME_LIMIT_S), file=sys.stderr)
+        wine.stop(prefix)
+        return 124
+    finally:
+        if station:
+            station.stop()
+        display.stop()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,64 @@
+"""Writes the on-air page fixtures, in Shift-JIS, as the station lays its page out.
+
+The station's page carries its information at fixed distances from the ends of three lines:
+the time line (marker "xxs2"), the main line (marker "xxs3") and the line after it. Each
+builder pads its line's tail so that the cut takes exactly the given text.
+
+  /usr/bin/python3 tests/pages/make_pages.py
+"""
+
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def padded(head, text, tail, room):
+    """head + text + tail, padded with spaces so that head and tail take room bytes."""
+    assert len(head) + len(tail) <= room
+    return head + text + tail + " " * (room - len(head) - len(tail))
+
+
+def time_line(time):
+    return padded('      <span class="xxs2">', time, "</span><br>", 36)
+
+
+def main_line(text):
+    return padded('<span class="xxs3">', text, "</span>", 27)
+
+
+def sub_line(text):
+    return padded("", text, "</span><br></td>", 20)
+
+
+def page(*body):
+    lines = [
+        "<html>",
+        "<head>",
+        '<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">',
+        "<title>KALO-FM ON AIR</title>",
+        "</head>",
+        "<body>",
+        "<table>",
+        "  <tr>",
+        '    <td class="onair">',
+        *body,
+        "  </tr>",
+        "</table>",
+        "</body>",
+        "</html>",
+    ]
+    return ("\r\n".join(lines) + "\r\n").encode("cp932")
+
+
+PAGES = {
+    "good.html": page(time_line("21:38"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
+    "sample-onair.html": page(time_line("PM 9:05"), main_line("春の海「序曲」"), sub_line("カロＦＭ室内楽団／指揮：山田")),
+    "bad-time.html": page(time_line("25:61"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
+    "no-marker.html": page(time_line("08:15"), "      <span>番組表</span>"),
+    "last-line.html": ("<html>\r\n" + time_line("10:00") + "\r\n" + main_line("最後の行")).encode("cp932"),
+}
+
+if __name__ == "__main__":
+    for name, data in PAGES.items():
+        with open(os.path.join(HERE, name), "wb") as f:
+            f.write(data)

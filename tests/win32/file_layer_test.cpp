@@ -1,0 +1,180 @@
+#include "platform/win32_file_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/kernel_handle.h"
+#include "platform/unicode.h"
+#include "text/error.h"
+
+namespace cantivo {
+namespace {
+
+using namespace std::string_literals;
+
+// A fresh folder whose name lies outside the ANSI code page, removed with its files afterwards.
+class FileLayerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"Cantivo テスト ☃ é " + std::to_wstring(::GetTickCount());
+        ASSERT_TRUE(::CreateDirectoryW(folder_.c_str(), nullptr));
+        path = Utf8FromWide(folder_) + "\\cantivolog.log";
+    }
+
+    void TearDown() override {
+        for (const std::wstring& name : Names()) {
+            std::wstring file = folder_ + L"\\" + name;
+            ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(file.c_str());
+        }
+        ::RemoveDirectoryW(folder_.c_str());
+    }
+
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = ::FindFirstFileW((folder_ + L"\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..") names.push_back(name);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    FileHandle Hold(DWORD access, DWORD share) const {
+        return FileHandle(::CreateFileW(WideFromUtf8(path).c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+
+    std::string ErrorOf(FileLayer& layer, void (*action)(FileLayer&, const std::string&)) const {
+        try {
+            action(layer, path);
+        } catch (const CantivoError& e) {
+            return e.Message();
+        }
+        return "no error";
+    }
+
+    std::string OpenError() const { return "ファイル " + path + " は開けません"; }
+    std::string CreateError() const { return "ファイル " + path + " を作成できません"; }
+
+    // The old log is still there, byte for byte, and nothing was left beside it.
+    void ExpectUnchanged() {
+        EXPECT_EQ(files.ReadAll(path), kOld);
+        EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+    }
+
+    static void Read(FileLayer& layer, const std::string& file) { layer.ReadAll(file); }
+    static void Replace(FileLayer& layer, const std::string& file) { layer.ReplaceAll(file, "new\r\n"); }
+
+    const std::string kOld = "\"12/01 21:38\",\"a\",\"b\"\r\nold\0tail\r\n"s;
+    Win32FileLayer files;
+    std::wstring folder_;
+    std::string path;
+};
+
+TEST_F(FileLayerTest, WritesAndReadsBytesInAFolderOutsideTheAnsiCodePage) {
+    EXPECT_FALSE(files.IsFile(path));
+    files.WriteAll(path, kOld);
+    EXPECT_TRUE(files.IsFile(path));
+    EXPECT_FALSE(files.IsFile(Utf8FromWide(folder_)));
+    EXPECT_EQ(files.ReadAll(path), kOld);
+    files.ReplaceAll(path, "new");
+    EXPECT_EQ(files.ReadAll(path), "new");
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+}
+
+TEST_F(FileLayerTest, MissingFileCannotBeOpened) { EXPECT_EQ(ErrorOf(files, Read), OpenError()); }
+
+TEST_F(FileLayerTest, ReadingLetsOthersReadButNotWrite) {
+    files.WriteAll(path, kOld);
+    {
+        FileHandle reader = Hold(GENERIC_READ, FILE_SHARE_READ);
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(files.ReadAll(path), kOld);
+    }
+    for (DWORD share : {DWORD(0), DWORD(FILE_SHARE_READ | FILE_SHARE_WRITE)}) {
+        FileHandle writer = Hold(GENERIC_WRITE, share);
+        ASSERT_TRUE(writer);
+        EXPECT_EQ(ErrorOf(files, Read), OpenError());
+    }
+}
+
+TEST_F(FileLayerTest, AFileThatCannotBeCreatedSaysSo) {
+    std::string inMissingFolder = Utf8FromWide(folder_) + "\\no such folder\\cantivolog.log";
+    try {
+        files.WriteAll(inMissingFolder, "x");
+        FAIL();
+    } catch (const CantivoError& e) {
+        EXPECT_EQ(e.Message(), "ファイル " + inMissingFolder + " を作成できません");
+    }
+    EXPECT_THROW(files.ReplaceAll(inMissingFolder, "x"), CantivoError);
+}
+
+TEST_F(FileLayerTest, WritingHoldsTheFileExclusively) {
+    files.WriteAll(path, kOld);
+    FileHandle reader = Hold(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    ASSERT_TRUE(reader);
+    EXPECT_THROW(files.WriteAll(path, "x"), CantivoError);
+}
+
+TEST_F(FileLayerTest, ReplacingAReadOnlyFileLeavesIt) {
+    files.WriteAll(path, kOld);
+    ::SetFileAttributesW(WideFromUtf8(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ErrorOf(files, Replace), CreateError());
+    ExpectUnchanged();
+}
+
+// Makes the chosen step of a replace fail.
+class FaultyFileLayer : public Win32FileLayer {
+public:
+    enum class Fault { ShortWrite, FailedWrite, Flush, Move };
+    explicit FaultyFileLayer(Fault fault) : fault_(fault) {}
+
+protected:
+    bool WriteSome(HANDLE file, const char* bytes, DWORD count, DWORD& written) override {
+        if (fault_ == Fault::FailedWrite) return false;
+        if (fault_ != Fault::ShortWrite) return Win32FileLayer::WriteSome(file, bytes, count, written);
+        // Half of it goes through, then the disk is full.
+        if (wroteHalf_) {
+            written = 0;
+            return true;
+        }
+        wroteHalf_ = true;
+        return Win32FileLayer::WriteSome(file, bytes, count / 2, written);
+    }
+    bool Flush(HANDLE file) override { return fault_ != Fault::Flush && Win32FileLayer::Flush(file); }
+    bool MoveReplacing(const std::wstring& from, const std::wstring& to) override {
+        return fault_ != Fault::Move && Win32FileLayer::MoveReplacing(from, to);
+    }
+
+private:
+    Fault fault_;
+    bool wroteHalf_ = false;
+};
+
+TEST_F(FileLayerTest, AFailedReplaceLeavesTheOldFileAndNoTemporary) {
+    using Fault = FaultyFileLayer::Fault;
+    const std::pair<Fault, std::string> cases[] = {
+        {Fault::ShortWrite, "ストリームへの書き込みエラー"},
+        {Fault::FailedWrite, "ストリームへの書き込みエラー"},
+        {Fault::Flush, "ストリームへの書き込みエラー"},
+        {Fault::Move, CreateError()},
+    };
+    files.WriteAll(path, kOld);
+    for (const auto& [fault, message] : cases) {
+        FaultyFileLayer faulty(fault);
+        EXPECT_EQ(ErrorOf(faulty, Replace), message);
+        ExpectUnchanged();
+    }
+}
+
+}  // namespace
+}  // namespace cantivo

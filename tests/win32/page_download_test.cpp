@@ -1,0 +1,76 @@
+#include "onair/page_download.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "network.h"
+
+namespace cantivo {
+namespace {
+
+class PageDownloadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (TestNetwork() != "online") GTEST_SKIP() << "needs the loopback station";
+    }
+
+    std::string Fetch(const std::string& path) {
+        MemoryStream stream;
+        EXPECT_TRUE(GetHtmlSource(stream, StationUrl(path)));
+        EXPECT_EQ(stream.Position(), 0u);
+        return std::string(stream.Bytes());
+    }
+};
+
+std::string Pattern(size_t count) {
+    std::string bytes(count, '\0');
+    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
+TEST_F(PageDownloadTest, SendsAPlainGetOfTheAbsoluteUrlWithTheUserAgent) {
+    std::string request = Fetch("/test/echo");
+    EXPECT_TRUE(std::regex_search(request, std::regex(R"(^GET http://station\.test(:80)?/test/echo HTTP/1\.[01]\r\n)")))
+        << request;
+    EXPECT_NE(request.find("\r\nUser-Agent: Cantivo/0.1\r\n"), std::string::npos) << request;
+    EXPECT_EQ(request.find("Cookie"), std::string::npos) << request;
+}
+
+TEST_F(PageDownloadTest, EveryGetReachesTheServer) {
+    std::string first = Fetch("/test/counter");
+    std::string second = Fetch("/test/counter");
+    ASSERT_EQ(first.rfind("count ", 0), 0u);
+    EXPECT_EQ(std::stoi(second.substr(6)), std::stoi(first.substr(6)) + 1);
+}
+
+TEST_F(PageDownloadTest, BodiesArriveWholeWithTheirZeroBytes) {
+    for (size_t size : {size_t(0), size_t(1), size_t(1024), size_t(1025), size_t(2 * 1025), size_t(3 * 1025 + 7),
+                        size_t(300000)}) {
+        EXPECT_EQ(Fetch("/test/bytes/" + std::to_string(size)), Pattern(size)) << size;
+    }
+    EXPECT_EQ(Fetch("/test/empty"), "");
+}
+
+TEST_F(PageDownloadTest, ErrorPagesAreDeliveredAsThePage) {
+    EXPECT_EQ(Fetch("/test/status/404"), "<html>status 404 page</html>");
+    EXPECT_EQ(Fetch("/test/status/500"), "<html>status 500 page</html>");
+}
+
+TEST(NoProxyTest, AnAddressThatCannotBeReachedGivesFalseAndLeavesTheStream) {
+    MemoryStream stream;
+    stream.Write("kept", 4);
+    EXPECT_FALSE(GetHtmlSource(stream, "http://127.0.0.1:1/PC/FM/KALO-FM/onair.asp"));
+    EXPECT_FALSE(GetHtmlSource(stream, "not a url"));
+    EXPECT_EQ(stream.Bytes(), "kept");
+    EXPECT_EQ(stream.Position(), 4u);
+}
+
+TEST(InternetConnectedTest, FollowsTheNetwork) {
+    if (TestNetwork().empty()) GTEST_SKIP() << "run through the runner";
+    EXPECT_EQ(InternetConnected(), TestNetwork() != "offline");
+}
+
+}  // namespace
+}  // namespace cantivo
