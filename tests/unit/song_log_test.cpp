@@ -1,0 +1,210 @@
+#include "songlog/song_log.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "songlog/field_split.h"
+#include "text/error.h"
+#include "text/posix_file_layer.h"
+
+namespace cantivo {
+namespace {
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+
+const LocalDateTime kDecember9{2026, 12, 9, 22, 5, 0, 0};
+const NowPlaying kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
+const std::string kSongLine = "\"12/09 21:38\",\"\x96\xe9\x96\xbe\x82\xaf\",\"\x83\x4a\x83\x8d\"\r\n";
+
+// A fresh folder for each test, removed afterwards.
+class SongLogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("cantivo-log-" + std::to_string(::getpid()) + "-" +
+                                              testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        path = (folder / "cantivolog.log").string();
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    void Write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+    std::string Read() const {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    size_t FilesInFolder() const { return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {})); }
+
+    void Save(const NowPlaying& song = kSong, FileLayer* layer = nullptr) {
+        SaveCantivoLog(layer ? *layer : files, path, song, LocaleTexts{}, kDecember9);
+    }
+
+    std::string ErrorOfSave(FileLayer& layer) {
+        try {
+            Save(kSong, &layer);
+        } catch (const CantivoError& e) {
+            return e.Message();
+        }
+        return "no error";
+    }
+
+    PosixFileLayer files;
+    fs::path folder;
+    std::string path;
+};
+
+TEST_F(SongLogTest, FirstSaveCreatesTheFileWithOneLine) {
+    Save();
+    EXPECT_EQ(Read(), kSongLine);
+}
+
+TEST_F(SongLogTest, TheSameSongIsWrittenOnce) {
+    Save();
+    Save();
+    EXPECT_EQ(Read(), kSongLine);
+    // The time of the song plays no part.
+    Save(NowPlaying{"07:00", kSong.MainText, kSong.SubText});
+    EXPECT_EQ(Read(), kSongLine);
+}
+
+TEST_F(SongLogTest, TheSameMainTextWithAnotherSubTextIsWritten) {
+    Save();
+    Save(NowPlaying{"21:45", kSong.MainText, "other"});
+    EXPECT_EQ(Read(), kSongLine + "\"12/09 21:45\",\"\x96\xe9\x96\xbe\x82\xaf\",\"other\"\r\n");
+}
+
+TEST_F(SongLogTest, RecordTakesTheLocalesDateSeparatorAndAnEmptyTime) {
+    LocaleTexts locale;
+    locale.dateSeparator = '-';
+    EXPECT_EQ(MakeLogRecord({"", "m", "s"}, locale, {2026, 1, 2, 0, 0, 0, 0}), "\"01-02 \",\"m\",\"s\"");
+    locale.dateSeparator = '\0';
+    EXPECT_EQ(MakeLogRecord({"", "m", "s"}, locale, {2026, 1, 2, 0, 0, 0, 0}), "\"0102 \",\"m\",\"s\"");
+    Save(NowPlaying{"", "m", "s"});
+    EXPECT_EQ(Read(), "\"12/09 \",\"m\",\"s\"\r\n");
+}
+
+TEST_F(SongLogTest, OldLinesKeepTheirBytesAndGetCrLf) {
+    Write("one\rtwo\nthree\n\rfour");
+    Save();
+    EXPECT_EQ(Read(), "one\r\ntwo\r\nthree\r\n\r\nfour\r\n" + kSongLine);
+}
+
+TEST_F(SongLogTest, LinesWithTooFewFieldsAreNotTheSong) {
+    // An empty line, one field, two fields, and two fields whose second is the main text.
+    const std::string odd = "\r\nlonely\r\n\"12/01\",\"x\"\r\n\"12/01\",\"\x96\xe9\x96\xbe\x82\xaf\"\r\n";
+    Write(odd);
+    Save();
+    EXPECT_EQ(Read(), odd + kSongLine);
+    Save();
+    EXPECT_EQ(Read(), odd + kSongLine);
+}
+
+TEST_F(SongLogTest, QuotesInTheTextsAreDoubledSoTheSongIsKnownAgain) {
+    const NowPlaying quoted{"21:38", "Say \"Hi\", \"you\"", "\"Band\""};
+    Save(quoted);
+    const std::string line = "\"12/09 21:38\",\"Say \"\"Hi\"\", \"\"you\"\"\",\"\"\"Band\"\"\"\r\n";
+    EXPECT_EQ(Read(), line);
+    LineList fields;
+    SplitFields(line.substr(0, line.size() - 2), fields);
+    EXPECT_EQ(fields.Lines(), (std::vector<std::string>{"12/09 21:38", quoted.MainText, quoted.SubText}));
+    Save(quoted);
+    EXPECT_EQ(Read(), line);
+}
+
+TEST_F(SongLogTest, OldLinesWithBareQuotesAreKeptAsTheyAre) {
+    const std::string old = "\"12/01 10:00\",\"Say \"Hi\"\",\"x\"\r\n";
+    Write(old);
+    Save(NowPlaying{"21:38", "Say \"Hi\"", "x"});
+    EXPECT_EQ(Read().substr(0, old.size()), old);
+}
+
+TEST_F(SongLogTest, NothingAfterAZeroByteIsLost) {
+    const std::string old = "\"12/01 10:00\",\"a\",\"b\"\r\nbro\0ken\r\n\"12/02 11:00\",\"c\",\"d\"\r\n"s;
+    Write(old);
+    Save(NowPlaying{"12:00", "a", "b"});  // on a line before the zero byte
+    EXPECT_EQ(Read(), old);
+    Save(NowPlaying{"12:00", "c", "d"});  // on a line after it
+    EXPECT_EQ(Read(), old);
+    Save();
+    EXPECT_EQ(Read(), old + kSongLine);
+}
+
+TEST_F(SongLogTest, AFolderInTheLogsPlaceIsAnErrorAndStays) {
+    // The log's place is taken by a folder: it is no file, and no file can be put there.
+    fs::create_directory(path);
+    EXPECT_EQ(ErrorOfSave(files), "ファイル " + path + " を作成できません");
+    EXPECT_TRUE(fs::is_directory(path));
+    EXPECT_EQ(FilesInFolder(), 1u);
+}
+
+TEST_F(SongLogTest, AFolderWhereTheFileCannotBeCreated) {
+    path = (folder / "no such folder" / "cantivolog.log").string();
+    EXPECT_EQ(ErrorOfSave(files), "ファイル " + path + " を作成できません");
+}
+
+// The log that the save finds and the faults that meet its write.
+class FaultyFileLayer : public PosixFileLayer {
+public:
+    enum class Fault { None, Unreadable, ShortWrite, Flush, Rename };
+    explicit FaultyFileLayer(Fault fault) : fault_(fault) {}
+
+    std::string ReadAll(const std::string& file) override {
+        if (fault_ == Fault::Unreadable) throw CannotOpenFileError(file);
+        return PosixFileLayer::ReadAll(file);
+    }
+
+protected:
+    long WriteSome(int fd, const char* bytes, size_t count) override {
+        if (fault_ != Fault::ShortWrite) return PosixFileLayer::WriteSome(fd, bytes, count);
+        if (wrote_) return 0;  // the disk is full after the first half
+        wrote_ = true;
+        return PosixFileLayer::WriteSome(fd, bytes, count / 2);
+    }
+    bool Flush(int fd) override { return fault_ != Fault::Flush && PosixFileLayer::Flush(fd); }
+    bool Rename(const std::string& from, const std::string& to) override {
+        return fault_ != Fault::Rename && PosixFileLayer::Rename(from, to);
+    }
+
+private:
+    Fault fault_;
+    bool wrote_ = false;
+};
+
+TEST_F(SongLogTest, AFailedSaveLeavesTheOldLogByteForByte) {
+    using Fault = FaultyFileLayer::Fault;
+    const std::string old = "\"12/01 10:00\",\"a\",\"b\"\r\n\r\nodd\0line\n"s;
+    const std::pair<Fault, std::string> cases[] = {
+        {Fault::Unreadable, "ファイル " + path + " は開けません"},
+        {Fault::ShortWrite, "ストリームへの書き込みエラー"},
+        {Fault::Flush, "ストリームへの書き込みエラー"},
+        {Fault::Rename, "ファイル " + path + " を作成できません"},
+    };
+    Write(old);
+    for (const auto& [fault, message] : cases) {
+        FaultyFileLayer layer(fault);
+        EXPECT_EQ(ErrorOfSave(layer), message);
+        EXPECT_EQ(Read(), old);
+        EXPECT_EQ(FilesInFolder(), 1u) << "a temporary file was left behind";
+    }
+}
+
+TEST(LogPathTest, BesideTheExecutable) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\Program Files\\Cantivo\\cantivo.exe", "C:\\Program Files\\Cantivo\\cantivolog.log"},
+        {"C:\\cantivo.exe", "C:\\cantivolog.log"},
+        {"C:cantivo.exe", "C:cantivolog.log"},
+        {"\\\\server\\share\\cantivo.exe", "\\\\server\\share\\cantivolog.log"},
+        {"C:\\\xe3\x82\xbd\xe3\x83\x95\xe3\x83\x88\\cantivo.exe", "C:\\\xe3\x82\xbd\xe3\x83\x95\xe3\x83\x88\\cantivolog.log"},
+        {"cantivo.exe", "cantivolog.log"},
+    };
+    for (const auto& [exe, log] : cases) EXPECT_EQ(LogPathBeside(exe), log);
+}
+
+}  // namespace
+}  // namespace cantivo

@@ -1,0 +1,76 @@
+#include "songlog/song_log.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "hold_file.h"
+#include "platform/unicode.h"
+#include "songlog/log_path_win32.h"
+#include "text/error.h"
+#include "text/file_layer.h"
+
+namespace cantivo {
+namespace {
+
+const NowPlaying kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
+
+void SaveBesideTheProgram() { SaveCantivoLog(SystemFileLayer(), CantivoLogPath(), kSong, {}, LocalNow()); }
+
+TEST(SongLogBesideTheProgramTest, LandsBesideTheExecutableWhateverTheWorkingDirectory) {
+    std::string log = CantivoLogPath();
+    std::string exe = ExecutablePath();
+    ASSERT_EQ(log, exe.substr(0, exe.rfind('\\') + 1) + "cantivolog.log");
+    ::DeleteFileW(WideFromUtf8(log).c_str());
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    ASSERT_TRUE(::SetCurrentDirectoryW(temp));
+    SaveBesideTheProgram();
+    EXPECT_TRUE(SystemFileLayer().IsFile(log));
+    EXPECT_FALSE(SystemFileLayer().IsFile(Utf8FromWide(temp) + "cantivolog.log"));
+    ::DeleteFileW(WideFromUtf8(log).c_str());
+}
+
+class HeldLogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH] = {};
+        ::GetTempPathW(MAX_PATH, temp);
+        path = Utf8FromWide(temp) + "cantivolog-held-" + std::to_string(::GetTickCount()) + ".log";
+        SystemFileLayer().WriteAll(path, kOld);
+    }
+    void TearDown() override {
+        ::SetFileAttributesW(WideFromUtf8(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(WideFromUtf8(path).c_str());
+    }
+
+    std::string ErrorOfSave() {
+        try {
+            SaveCantivoLog(SystemFileLayer(), path, kSong, {}, LocalNow());
+        } catch (const CantivoError& e) {
+            return e.Message();
+        }
+        return "no error";
+    }
+
+    const std::string kOld = "\"12/01 10:00\",\"a\",\"b\"\r\n";
+    std::string path;
+};
+
+TEST_F(HeldLogTest, ALogHeldByAnotherProcessCannotBeOpened) {
+    {
+        OtherProcessHolding other(path);
+        ASSERT_TRUE(other.holds);
+        EXPECT_EQ(ErrorOfSave(), "ファイル " + path + " は開けません");
+    }
+    EXPECT_EQ(SystemFileLayer().ReadAll(path), kOld);
+}
+
+TEST_F(HeldLogTest, AReadOnlyLogIsLeftAsItWas) {
+    ::SetFileAttributesW(WideFromUtf8(path).c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ErrorOfSave(), "ファイル " + path + " を作成できません");
+    EXPECT_EQ(SystemFileLayer().ReadAll(path), kOld);
+}
+
+}  // namespace
+}  // namespace cantivo
