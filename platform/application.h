@@ -1,9 +1,90 @@
 #pragma once
 
+#include <windows.h>
+
+#include <exception>
+#include <new>
+#include <string>
+
+#include "platform/unique_handle.h"
+#include "text/error.h"
+
 namespace cantivo {
+
+class Window;
 
 // The program's title: the application window's text, the main window's caption, the tray
 // tip and the error box's title.
 inline constexpr char kApplicationTitle[] = "Cantivo";
+inline constexpr wchar_t kApplicationTitleW[] = L"Cantivo";
+
+struct WindowHandleTraits {
+    using Type = HWND;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type window) noexcept { ::DestroyWindow(window); }
+};
+using WindowHandle = UniqueHandle<WindowHandleTraits>;
+
+// The application: its icon, its never-visible application window that owns every window
+// and every error box (so none has a taskbar button of its own), the message loop with its
+// ending flag, and the error box.
+class Application {
+public:
+    explicit Application(HINSTANCE instance);
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    HINSTANCE Instance() const noexcept { return instance_; }
+    HICON Icon() const noexcept { return icon_; }
+    HWND Handle() const noexcept { return window_.Get(); }
+    void SetMainWindow(Window* window) noexcept { mainWindow_ = window; }
+
+    // Handles events until a quit request has been met.
+    void Run();
+    // Handles the pending events, including any that arrive meanwhile, then returns.
+    void ProcessMessages();
+    void Terminate() noexcept;
+    bool Terminated() const noexcept { return terminated_; }
+
+    // Shown once, without activation, when the first window becomes visible.
+    void NoteWindowShowing() noexcept;
+    void HideWindow() noexcept;
+
+    // The error box: the message with the full-stop rule, the error icon and OK, owned by the
+    // application window. While it is open the program's other windows are disabled; timer
+    // ticks and other events go on; afterwards the active window is active again.
+    void ShowErrorBox(const CantivoError& error) noexcept;
+    // What the guard does with an error that escaped a handler.
+    void HandleError(const CantivoError& error) noexcept;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool HandleMessage(const MSG& message);
+
+    HINSTANCE instance_;
+    HICON icon_ = nullptr;
+    WindowHandle window_;
+    Window* mainWindow_ = nullptr;
+    bool terminated_ = false;
+    bool windowShownOnce_ = false;
+};
+
+// Runs handler inside the guard: an error that escapes it ends it, and is reported.
+template <typename Handler>
+void RunGuarded(Application& application, Handler&& handler) noexcept {
+    try {
+        try {
+            handler();
+        } catch (const CantivoError& error) {
+            application.HandleError(error);
+        } catch (const std::bad_alloc&) {
+            application.HandleError(CantivoError("Out of memory"));
+        } catch (const std::exception& error) {
+            application.HandleError(CantivoError(error.what()));
+        }
+    } catch (...) {
+        // Not even the error could be reported; the handler still ends here.
+    }
+}
 
 }  // namespace cantivo

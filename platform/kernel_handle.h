@@ -14,4 +14,12 @@ struct FileHandleTraits {
 };
 using FileHandle = UniqueHandle<FileHandleTraits>;
 
+// A mutex, event or other kernel object whose creation reports failure as null.
+struct KernelObjectTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type handle) noexcept { ::CloseHandle(handle); }
+};
+using KernelObject = UniqueHandle<KernelObjectTraits>;
+
 }  // namespace cantivo

@@ -1,0 +1,161 @@
+#include "app/main_window.h"
+
+#include <cstring>
+
+#include "balloon/balloon_font.h"
+#include "onair/get_cantivo_info.h"
+#include "platform/locale_texts_win32.h"
+#include "songlog/log_path_win32.h"
+#include "songlog/song_log.h"
+#include "text/file_layer.h"
+#include "text/local_clock.h"
+
+namespace cantivo {
+
+namespace {
+
+constexpr wchar_t kMainWindowClass[] = L"TfrmCantivo";
+// The designed place and size, replaced by the balloon's own before it is ever visible.
+constexpr int kDesignedLeft = 192;
+constexpr int kDesignedTop = 107;
+constexpr int kDesignedWidth = 104;
+constexpr int kDesignedHeight = 16;
+constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+
+}  // namespace
+
+TfrmCantivo::TfrmCantivo(Application& application)
+    : Window(application),
+      OnAirUrl(DefaultOnAirUrl()),
+      Locale(ReadUserLocaleTexts()),
+      popMenu(*this, kFirstMenuCommand),
+      G1(popMenu.Add({"取得(&G)", true, true, [this] { G1Click(); }})),
+      Save1(popMenu.Add({"保存(&S)", false, true, [this] { Save1Click(); }})),
+      N1(popMenu.Add({"-", true, true, nullptr})),
+      Exit1(popMenu.Add({"終了(&X)", true, true, [this] { Exit1Click(); }})),
+      CloseTimer(*this, kCloseTimerId, kCloseTimerMs, [this] { CloseTimerTimer(); }) {}
+
+void TfrmCantivo::Create() {
+    font_ = CreateBalloonFont();
+    SetFont(font_.Get());
+    // No border, no caption bar, no system menu: the outer size is the client size.
+    Window::Create(kMainWindowClass, kApplicationTitleW, WS_POPUP, kDesignedLeft, kDesignedTop, kDesignedWidth,
+                   kDesignedHeight);
+}
+
+bool TfrmCantivo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    result = 0;
+    if (message == kTrayIconMessage) {
+        ICONMessage(lParam);
+        return true;
+    }
+    // Explorer was restarted and its notification area made anew: without the icon again
+    // the program would run on out of reach.
+    if (taskbarCreatedMessage_ != 0 && message == taskbarCreatedMessage_) {
+        AddTrayIcon();
+        return true;
+    }
+    if (message == WM_SETTINGCHANGE) {
+        Locale = ReadUserLocaleTexts();
+        return false;
+    }
+    if (message == WM_ENDSESSION && wParam) {
+        // The session ends and the process with it: take the icon away first.
+        FormDestroy();
+        return true;
+    }
+    return false;
+}
+
+void TfrmCantivo::AddTrayIcon() { ::Shell_NotifyIconA(NIM_ADD, &TrayIconData); }
+
+void TfrmCantivo::FormCreate() {
+    SetDoubleBuffered(true);
+    SetBackgroundColor(kColorKeyWhite);
+    TrayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    TrayIconData.hWnd = Handle();
+    TrayIconData.uID = kTrayIconId;
+    TrayIconData.uFlags = kTrayIconFlags;
+    TrayIconData.uCallbackMessage = kTrayIconMessage;
+    TrayIconData.hIcon = App().Icon();
+    std::strncpy(TrayIconData.szTip, kApplicationTitle, sizeof TrayIconData.szTip - 1);
+    taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
+    AddTrayIcon();
+    LONG exStyle = ::GetWindowLongA(Handle(), GWL_EXSTYLE);
+    ::SetWindowLongA(Handle(), GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
+    SetAlphaBlend(kBalloonAlpha);
+    Surface().SetPenColor(kOutlineColor);
+    Surface().SetBrushColor(kBalloonFill);
+}
+
+void TfrmCantivo::FormDestroy() { ::Shell_NotifyIconA(NIM_DELETE, &TrayIconData); }
+
+void TfrmCantivo::SetAlphaBlend(int alpha) {
+    ::SetLayeredWindowAttributes(Handle(), kColorKeyWhite, static_cast<BYTE>(alpha), LWA_COLORKEY | LWA_ALPHA);
+}
+
+void TfrmCantivo::ICONMessage(LPARAM lParam) {
+    ::GetCursorPos(&TrayCursorPoint);
+    if (lParam == WM_LBUTTONDBLCLK) {
+        G1Click();
+    } else if (lParam == WM_RBUTTONDOWN) {
+        // The window must be in the foreground, or the menu stays open when the user clicks
+        // elsewhere.
+        ::SetForegroundWindow(Handle());
+        popMenu.Open(TrayCursorPoint);
+    }
+}
+
+void TfrmCantivo::G1Click() {
+    if (GetCantivoInfo()) ShowInfo();
+}
+
+void TfrmCantivo::Save1Click() {
+    SaveCantivoLog();
+    HideInfo();
+}
+
+void TfrmCantivo::Exit1Click() { Close(); }
+
+void TfrmCantivo::CloseTimerTimer() {
+    HideInfo();
+    CloseTimer.SetEnabled(false);
+}
+
+bool TfrmCantivo::GetCantivoInfo() { return cantivo::GetCantivoInfo(Handle(), OnAirUrl, Locale, NowPlaying); }
+
+void TfrmCantivo::SaveCantivoLog() {
+    cantivo::SaveCantivoLog(SystemFileLayer(), CantivoLogPath(), NowPlaying, Locale, LocalNow());
+}
+
+void TfrmCantivo::ShowGet(bool getVisible) {
+    G1.visible = getVisible;
+    Save1.visible = !getVisible;
+}
+
+// Ten steps; each lets pending events run, so any handler may run in the middle of a fade.
+void TfrmCantivo::Fade(int from, int to) {
+    int step = (to - from) / (kFadeSteps - 1);
+    for (int i = 0; i < kFadeSteps; ++i) {
+        SetAlphaBlend(from + i * step);
+        ::Sleep(1);
+        App().ProcessMessages();
+    }
+}
+
+void TfrmCantivo::ShowInfo() {
+    Hide();
+    SetAlphaBlend(0);
+    Show();
+    ShowGet(false);
+    CloseTimer.SetEnabled(true);
+    Fade(0, kBalloonAlpha);
+}
+
+void TfrmCantivo::HideInfo() {
+    Fade(kBalloonAlpha, 0);
+    Hide();
+    ShowGet(true);
+}
+
+}  // namespace cantivo

@@ -1,0 +1,49 @@
+#include "balloon/balloon_font.h"
+
+#include <string>
+
+namespace cantivo {
+
+namespace {
+
+constexpr wchar_t kBalloonFace[] = L"ＭＳ Ｐゴシック";
+constexpr int kFontPixels = 12;
+constexpr int kDesignDpi = 96;
+
+struct FaceSearch {
+    bool wantedFound = false;
+    std::wstring proportional;
+};
+
+int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
+    auto* search = reinterpret_cast<FaceSearch*>(data);
+    std::wstring face = font->lfFaceName;
+    if (face == kBalloonFace) search->wantedFound = true;
+    // Faces starting with '@' are the vertical-writing variants.
+    bool proportional = (font->lfPitchAndFamily & 0x3) == VARIABLE_PITCH;
+    if (proportional && !face.empty() && face[0] != L'@' && search->proportional.empty()) search->proportional = face;
+    return 1;
+}
+
+std::wstring ChooseFace(HDC screen) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = SHIFTJIS_CHARSET;
+    FaceSearch search;
+    ::EnumFontFamiliesExW(screen, &wanted, &NoteFace, reinterpret_cast<LPARAM>(&search), 0);
+    if (search.wantedFound || search.proportional.empty()) return kBalloonFace;
+    return search.proportional;
+}
+
+}  // namespace
+
+GdiObject<HFONT> CreateBalloonFont() {
+    WindowDc screen(nullptr);
+    int dpi = screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : kDesignDpi;
+    std::wstring face = screen.Get() ? ChooseFace(screen.Get()) : kBalloonFace;
+    int height = -::MulDiv(kFontPixels, dpi, kDesignDpi);
+    return GdiObject<HFONT>(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                          DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
+}
+
+}  // namespace cantivo

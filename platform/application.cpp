@@ -1,0 +1,135 @@
+#include "platform/application.h"
+
+#include <vector>
+
+#include "platform/error_box.h"
+#include "platform/window.h"
+#include "text/error.h"
+
+namespace cantivo {
+
+namespace {
+
+constexpr wchar_t kApplicationWindowClass[] = L"CantivoApplication";
+constexpr int kMainIconId = 1;
+
+// The program's visible, enabled top-level windows are disabled while a box is open.
+class DisabledWindows {
+public:
+    DisabledWindows() noexcept { ::EnumThreadWindows(::GetCurrentThreadId(), &DisabledWindows::Disable, reinterpret_cast<LPARAM>(this)); }
+    DisabledWindows(const DisabledWindows&) = delete;
+    DisabledWindows& operator=(const DisabledWindows&) = delete;
+    ~DisabledWindows() {
+        for (HWND window : windows_) {
+            if (::IsWindow(window)) ::EnableWindow(window, TRUE);
+        }
+    }
+
+private:
+    static BOOL CALLBACK Disable(HWND window, LPARAM self) {
+        if (::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
+            ::EnableWindow(window, FALSE);
+            reinterpret_cast<DisabledWindows*>(self)->windows_.push_back(window);
+        }
+        return TRUE;
+    }
+
+    std::vector<HWND> windows_;
+};
+
+}  // namespace
+
+Application::Application(HINSTANCE instance) : instance_(instance) {
+    icon_ = ::LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId));
+    if (!icon_) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Application::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = icon_;
+    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kApplicationWindowClass;
+    ::RegisterClassExW(&windowClass);
+
+    // 0 x 0 at the screen's centre, never meant to be seen; it carries the title.
+    int x = ::GetSystemMetrics(SM_CXSCREEN) / 2;
+    int y = ::GetSystemMetrics(SM_CYSCREEN) / 2;
+    window_.Reset(::CreateWindowExW(0, kApplicationWindowClass, kApplicationTitleW,
+                                    WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0,
+                                    nullptr, nullptr, instance, nullptr));
+    if (!window_) throw CantivoError("アプリケーション ウィンドウを作成できません");
+    ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<Application*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    // A close request to the application window closes the main window.
+    if (self && message == WM_CLOSE) {
+        if (self->mainWindow_) self->mainWindow_->Close();
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool Application::HandleMessage(const MSG& message) {
+    if (message.message == WM_QUIT) {
+        terminated_ = true;
+        return false;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+    return true;
+}
+
+void Application::Run() {
+    MSG message{};
+    while (!terminated_) {
+        BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got == -1) break;
+        if (got == 0) {
+            terminated_ = true;
+            break;
+        }
+        HandleMessage(message);
+    }
+}
+
+void Application::ProcessMessages() {
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        HandleMessage(message);
+    }
+}
+
+void Application::Terminate() noexcept { ::PostQuitMessage(0); }
+
+void Application::NoteWindowShowing() noexcept {
+    if (windowShownOnce_) return;
+    windowShownOnce_ = true;
+    ::ShowWindow(window_.Get(), SW_SHOWNOACTIVATE);
+}
+
+void Application::HideWindow() noexcept { ::ShowWindow(window_.Get(), SW_HIDE); }
+
+void Application::ShowErrorBox(const CantivoError& error) noexcept {
+    try {
+        std::wstring text = ErrorBoxText(error);
+        HWND active = ::GetActiveWindow();
+        {
+            DisabledWindows disabled;
+            ::MessageBoxW(window_.Get(), text.c_str(), kApplicationTitleW, MB_OK | MB_ICONERROR);
+        }
+        if (active && ::IsWindow(active)) ::SetActiveWindow(active);
+    } catch (...) {
+        ::MessageBoxW(window_.Get(), L"Out of memory", kApplicationTitleW, MB_OK | MB_ICONERROR);
+    }
+}
+
+void Application::HandleError(const CantivoError& error) noexcept {
+    // End a capture or a drag before the box takes the input.
+    if (HWND capture = ::GetCapture()) ::SendMessageW(capture, WM_CANCELMODE, 0, 0);
+    ShowErrorBox(error);
+}
+
+}  // namespace cantivo

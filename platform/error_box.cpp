@@ -1,0 +1,16 @@
+#include "platform/error_box.h"
+
+#include "platform/unicode.h"
+#include "text/error.h"
+
+namespace cantivo {
+
+std::wstring ErrorBoxText(const CantivoError& error) {
+    std::wstring text = WideFromUtf8(error.Before());
+    text += WideFromCodePage(error.PageBytes(), kPageCodePage);
+    text += WideFromUtf8(error.After());
+    if (WithFullStop(error.Message()).size() != error.Message().size()) text += L'.';
+    return text;
+}
+
+}  // namespace cantivo

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+namespace cantivo {
+
+class CantivoError;
+
+// The error box's text: the program's own words decoded as UTF-8, quoted page bytes as
+// Shift-JIS, and a full stop appended when the last byte sorts after it.
+std::wstring ErrorBoxText(const CantivoError& error);
+
+}  // namespace cantivo

@@ -1,0 +1,56 @@
+#include "platform/popup_menu.h"
+
+#include "platform/menu_layout.h"
+#include "platform/unicode.h"
+#include "platform/unique_handle.h"
+#include "platform/window.h"
+
+namespace cantivo {
+
+namespace {
+
+struct MenuTraits {
+    using Type = HMENU;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type menu) noexcept { ::DestroyMenu(menu); }
+};
+using MenuHandle = UniqueHandle<MenuTraits>;
+
+}  // namespace
+
+PopupMenu::PopupMenu(Window& owner, UINT firstCommandId) : owner_(owner), firstCommandId_(firstCommandId) {
+    owner_.AddMenu(this);
+}
+
+PopupMenuItem& PopupMenu::Add(PopupMenuItem item) {
+    items_.push_back(std::move(item));
+    return items_.back();
+}
+
+void PopupMenu::Open(POINT at) {
+    std::vector<MenuItemView> views;
+    for (const PopupMenuItem& item : items_) views.push_back({item.caption, item.visible});
+    MenuHandle menu(::CreatePopupMenu());
+    if (!menu) return;
+    for (const MenuEntry& entry : LayOutMenu(views)) {
+        if (entry.separator) {
+            ::AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        UINT flags = MF_STRING | (items_[entry.item].enabled ? 0 : MF_GRAYED);
+        ::AppendMenuW(menu.Get(), flags, firstCommandId_ + entry.item, WideFromUtf8(entry.caption).c_str());
+    }
+    // Without TPM_RETURNCMD the choice is posted to the owner as WM_COMMAND, an event of its own.
+    ::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner_.Handle(), nullptr);
+    // A message of the owner's right after the menu lets the next opening close properly
+    // when the user clicks elsewhere.
+    ::PostMessageW(owner_.Handle(), WM_NULL, 0, 0);
+}
+
+void PopupMenu::Choose(UINT commandId) {
+    if (commandId < firstCommandId_ || commandId - firstCommandId_ >= items_.size()) return;
+    const PopupMenuItem& item = items_[commandId - firstCommandId_];
+    if (item.enabled && item.onClick) item.onClick();
+}
+
+}  // namespace cantivo

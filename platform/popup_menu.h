@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace cantivo {
+
+class Window;
+
+struct PopupMenuItem {
+    std::string caption;  // UTF-8; "-" is a separator, '&' marks the access key
+    bool visible = true;
+    bool enabled = true;
+    std::function<void()> onClick;
+};
+
+// A popup menu described as a table of items and built anew each time it opens.
+class PopupMenu {
+public:
+    PopupMenu(Window& owner, UINT firstCommandId);
+    PopupMenu(const PopupMenu&) = delete;
+    PopupMenu& operator=(const PopupMenu&) = delete;
+
+    // The reference stays valid for the menu's life.
+    PopupMenuItem& Add(PopupMenuItem item);
+
+    // Opens with its top-left corner at the screen point; either button selects. Returns when
+    // the menu has closed: the chosen item's handler runs afterwards, as an event of its own.
+    void Open(POINT at);
+    // The chosen command's event: runs the item's handler if the item is enabled.
+    void Choose(UINT commandId);
+
+private:
+    Window& owner_;
+    UINT firstCommandId_;
+    std::deque<PopupMenuItem> items_;  // a deque, so references to items stay valid
+};
+
+}  // namespace cantivo
