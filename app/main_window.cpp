@@ -21,6 +21,8 @@ constexpr int kDesignedTop = 107;
 constexpr int kDesignedWidth = 104;
 constexpr int kDesignedHeight = 16;
 constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+// The first version of the record, with a 64-byte tip: 88 bytes in the 32-bit layout.
+static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88);
 
 }  // namespace
 
