@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   wine64 wine xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic
-  python3-xlib python3-pil util-linux iproute2 locales time cppcheck clang-tidy
+  python3-xlib python3-pil python3-pytest util-linux iproute2 locales time cppcheck clang-tidy
 )
 
 missing=()

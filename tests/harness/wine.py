@@ -57,15 +57,22 @@ class Wine:
         with self._locked():
             if not os.path.exists(os.path.join(path, READY)):
                 shutil.rmtree(path, ignore_errors=True)
-                if name != "prefix":
-                    # Copying the first prefix is much faster than booting another.
-                    base = self.prefix()
-                    subprocess.run(["wineserver", "-w"], env=self.env(base), check=False)
-                    shutil.copytree(base, path, symlinks=True)
-                else:
+                if name == "prefix" or not self._copy_base(path):
                     self._boot(path)
                 open(os.path.join(path, READY), "w").close()
         return path
+
+    def _copy_base(self, path):
+        """Copies the first prefix, which is much faster than booting another. Only a prefix
+        at rest is copied: while a persistent wineserver (a running session) holds it, its
+        registry on disk may be behind, so then the new prefix is booted instead."""
+        base = self.prefix()
+        try:
+            subprocess.run(["wineserver", "-w"], env=self.env(base), check=False, timeout=30)
+        except subprocess.TimeoutExpired:
+            return False
+        shutil.copytree(base, path, symlinks=True)
+        return True
 
     def _boot(self, path):
         env = self.env(path)

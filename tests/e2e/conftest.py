@@ -1,0 +1,125 @@
+"""The end-to-end tests' fixtures: one Wine session (display, prefix, wineserver, probe) for the
+whole run, and a fresh program folder per test.
+
+    /usr/bin/python3 -m pytest tests/e2e                      # all of them
+    /usr/bin/python3 -m pytest tests/e2e -k save_writes       # some
+    /usr/bin/python3 -m pytest tests/e2e --build-dir DIR      # another win64 build
+
+They need build/win64 built (cantivo.exe and the probe). Screenshots and, for a failed test,
+the state the probe saw, go to build/e2e-artifacts/<test>/.
+"""
+
+import json
+import os
+import shutil
+import sys
+
+import pytest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
+
+from desktop import Desktop  # noqa: E402
+
+
+def pytest_addoption(parser):
+    group = parser.getgroup("cantivo")
+    group.addoption("--build-dir", default=os.environ.get("CANTIVO_BUILD_DIR", os.path.join(ROOT, "build", "win64")),
+                    help="the win64 build tree holding app/cantivo.exe and the probe")
+    group.addoption("--wine-dir", default=os.environ.get("CANTIVO_WINE_DIR", os.path.join(ROOT, "build", "wine")),
+                    help="where the Wine prefixes and the generated locale live")
+    group.addoption("--artifacts", default=os.path.join(ROOT, "build", "e2e-artifacts"),
+                    help="where screenshots go")
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    setattr(item, "report_" + report.when, report)
+
+
+def _session(config, offline):
+    artifacts = config.getoption("--artifacts")
+    return Desktop(config.getoption("--build-dir"), config.getoption("--wine-dir"),
+                   os.path.join(artifacts, "offline") if offline else artifacts, offline=offline)
+
+
+@pytest.fixture(scope="session")
+def artifacts_root(pytestconfig):
+    path = pytestconfig.getoption("--artifacts")
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+@pytest.fixture(scope="session")
+def desktop(pytestconfig, artifacts_root):
+    session = _session(pytestconfig, offline=False)
+    try:
+        yield session.start()
+    finally:
+        session.stop()
+
+
+@pytest.fixture(scope="session")
+def offline_desktop(pytestconfig, artifacts_root):
+    """A session whose Wine processes see a network with no route: the system is offline."""
+    session = _session(pytestconfig, offline=True)
+    try:
+        yield session.start()
+    finally:
+        session.stop()
+
+
+def _dump_state(session, programs):
+    """On a failure: a screenshot and what the probe sees, beside the test's screenshots."""
+    state = {"programs": [{"folder": p.folder, "running": p.running(),
+                           "status": p.process.returncode if p.process else None} for p in programs]}
+    try:
+        session.screenshot("failure")
+        for command in ("tray", "foreground", "menus", "boxes", "windows"):
+            state[command] = session.probe.ask(command)
+    except Exception as error:  # the state is a help; the failure itself is already reported
+        state["error"] = repr(error)
+    folder = os.path.join(session.artifacts_dir, session.label)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "state.json"), "w") as f:
+        json.dump(state, f, ensure_ascii=False, indent=1)
+
+
+def _programs(session, request):
+    session.begin(request.node.name)
+    started = []
+
+    def start(page="good.html", log=None, wait_icon=True):
+        """cantivo.exe from a new folder of its own, the station serving page; log, when
+        given, is written to cantivolog.log beside the exe first."""
+        program = session.start_program(page, log=log, wait_icon=wait_icon)
+        started.append(program)
+        return program
+
+    yield start
+    failed = getattr(request.node, "report_call", None) is not None and request.node.report_call.failed
+    if failed:
+        _dump_state(session, started)
+    errors = []
+    for program in started:
+        try:
+            program.stop()
+        except Exception as error:
+            errors.append(error)
+    if errors and not failed:
+        raise errors[0]
+
+
+@pytest.fixture
+def start(desktop, request):
+    """Starts cantivo.exe in the shared session; every program started is stopped afterwards."""
+    yield from _programs(desktop, request)
+
+
+@pytest.fixture
+def start_offline(offline_desktop, request):
+    yield from _programs(offline_desktop, request)

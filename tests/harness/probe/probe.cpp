@@ -1,0 +1,655 @@
+// The end-to-end tests' eyes inside Wine: a console program in the same prefix as Cantivo that
+// answers questions about Win32 state the X side cannot see (window owners, layered attributes,
+// message box texts, the system tray's icon windows) and pokes the program when asked.
+//
+//   probe.exe --serve        one command per line on stdin, one JSON answer line on stdout
+//   probe.exe --once CMD...  one command, its answer, and out
+//
+// Served, it also is the idle Win32 process that keeps Wine's explorer, the tray's host, alive
+// between two starts of the program.
+//
+// Commands (numbers may be decimal or 0x hex; the last argument takes the rest of the line):
+//   ping                          the probe's own process id
+//   window CLASS                  the top-level window of that class (FindWindow)
+//   windows [PID]                 every top-level window, or only those of one process
+//   tray                          "Wine System Tray" and its icon windows
+//   boxes                         the visible message boxes: title, text, icon, buttons, owner
+//   menus                         the visible popup menus
+//   press HWND ID                 a button of a dialog pressed (WM_COMMAND with BN_CLICKED)
+//   post HWND MSG WPARAM LPARAM   PostMessage
+//   showmenu X Y CAPTIONS         a popup menu of the probe's own at X,Y; CAPTIONS split by |,
+//                                 "-" a separator; answers once it is on screen
+//   closemenu                     ends that menu
+//   shell start                   a stand-in notification area ("Shell_TrayWnd") started, and
+//                                 "TaskbarCreated" broadcast, as a shell does when it starts
+//   shell requests                the Shell_NotifyIcon requests it has received
+//   shell stop                    the stand-in gone
+//   hold PATH                     PATH opened with no sharing, kept open
+//   release                       every held file closed
+//   foreground                    the foreground window
+//   setcursor X Y                 SetCursorPos
+//   cursor                        the pointer's position
+//   quit
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return {};
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// Just enough JSON for flat answers: objects and arrays written in order, commas kept track of.
+class Json {
+public:
+    Json& Open(const char* key = nullptr) { return Start(key, '{'); }
+    Json& OpenArray(const char* key = nullptr) { return Start(key, '['); }
+    Json& Close() {
+        out_ += closers_.back();
+        closers_.pop_back();
+        first_ = false;
+        return *this;
+    }
+    Json& Str(const char* key, const std::wstring& value) { return Str(key, Utf8(value)); }
+    Json& Str(const char* key, const std::string& value) {
+        Key(key);
+        Quote(value);
+        return *this;
+    }
+    Json& Num(const char* key, long long value) {
+        Key(key);
+        out_ += std::to_string(value);
+        return *this;
+    }
+    Json& Bool(const char* key, bool value) {
+        Key(key);
+        out_ += value ? "true" : "false";
+        return *this;
+    }
+    Json& Null(const char* key) {
+        Key(key);
+        out_ += "null";
+        return *this;
+    }
+    Json& Rect(const char* key, const RECT& rect) {
+        OpenArray(key);
+        for (LONG v : {rect.left, rect.top, rect.right, rect.bottom}) Num(nullptr, v);
+        return Close();
+    }
+    const std::string& Text() const { return out_; }
+
+private:
+    Json& Start(const char* key, char opener) {
+        Key(key);
+        out_ += opener;
+        closers_.push_back(opener == '{' ? '}' : ']');
+        first_ = true;
+        return *this;
+    }
+    void Key(const char* key) {
+        if (!first_) out_ += ',';
+        first_ = false;
+        if (key) {
+            Quote(key);
+            out_ += ':';
+        }
+    }
+    void Quote(const std::string& value) {
+        out_ += '"';
+        for (unsigned char c : value) {
+            switch (c) {
+                case '"': out_ += "\\\""; break;
+                case '\\': out_ += "\\\\"; break;
+                case '\n': out_ += "\\n"; break;
+                case '\r': out_ += "\\r"; break;
+                case '\t': out_ += "\\t"; break;
+                default:
+                    if (c < 0x20) {
+                        char escaped[8];
+                        std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                        out_ += escaped;
+                    } else {
+                        out_ += static_cast<char>(c);
+                    }
+            }
+        }
+        out_ += '"';
+    }
+
+    std::string out_;
+    std::string closers_;
+    bool first_ = true;
+};
+
+long long HandleNumber(HWND window) { return static_cast<long long>(reinterpret_cast<uintptr_t>(window)); }
+
+HWND HandleFrom(const std::string& text) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 0)));
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[1024] = {};
+    ::GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+// Wine keeps the X window of every top-level window in this property.
+long long XWindowOf(HWND window) {
+    return static_cast<long long>(reinterpret_cast<uintptr_t>(::GetPropW(window, L"__wine_x11_whole_window")));
+}
+
+void Brief(Json& json, HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    json.Num("hwnd", HandleNumber(window))
+        .Num("pid", ProcessOf(window))
+        .Str("class", ClassOf(window))
+        .Str("title", TextOf(window))
+        .Bool("visible", ::IsWindowVisible(window) != FALSE)
+        .Rect("rect", rect)
+        .Num("xid", XWindowOf(window));
+}
+
+void Describe(Json& json, HWND window) {
+    json.Bool("exists", window != nullptr);
+    if (!window) return;
+    Brief(json, window);
+    json.Bool("enabled", ::IsWindowEnabled(window) != FALSE)
+        .Bool("iconic", ::IsIconic(window) != FALSE)
+        .Num("style", static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE)))
+        .Num("exstyle", static_cast<DWORD>(::GetWindowLongW(window, GWL_EXSTYLE)));
+    COLORREF key = 0;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    json.Open("layered");
+    if (::GetLayeredWindowAttributes(window, &key, &alpha, &flags)) {
+        json.Bool("ok", true).Num("key", key).Num("alpha", alpha).Num("flags", flags);
+    } else {
+        json.Bool("ok", false);
+    }
+    json.Close();
+    HWND owner = ::GetWindow(window, GW_OWNER);
+    if (owner) {
+        json.Open("owner");
+        Brief(json, owner);
+        json.Close();
+    } else {
+        json.Null("owner");
+    }
+}
+
+// EnumWindows' callback has the system's calling convention, which a lambda lacks on 32-bit x86.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+    std::vector<HWND> windows;
+    ::EnumChildWindows(parent, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+void ListWindows(Json& json, DWORD onlyPid) {
+    json.OpenArray("windows");
+    for (HWND window : TopLevelWindows()) {
+        if (onlyPid && ProcessOf(window) != onlyPid) continue;
+        json.Open();
+        Brief(json, window);
+        json.Num("owner", HandleNumber(::GetWindow(window, GW_OWNER)));
+        json.Close();
+    }
+    json.Close();
+}
+
+void Tray(Json& json) {
+    HWND tray = ::FindWindowW(nullptr, L"Wine System Tray");
+    json.Bool("exists", tray != nullptr);
+    if (!tray) return;
+    Brief(json, tray);
+    json.OpenArray("icons");
+    for (HWND icon : ChildWindows(tray)) {
+        json.Open();
+        Brief(json, icon);
+        json.Close();
+    }
+    json.Close();
+}
+
+void Boxes(Json& json) {
+    json.OpenArray("boxes");
+    for (HWND box : TopLevelWindows()) {
+        if (ClassOf(box) != L"#32770" || !::IsWindowVisible(box)) continue;
+        json.Open();
+        Brief(json, box);
+        HWND owner = ::GetWindow(box, GW_OWNER);
+        json.Num("owner", HandleNumber(owner)).Str("owner_class", owner ? ClassOf(owner) : L"");
+        std::wstring text;
+        bool icon = false;
+        RECT iconRect{};
+        json.OpenArray("buttons");
+        for (HWND child : ChildWindows(box)) {
+            if (!::IsWindowVisible(child)) continue;
+            std::wstring cls = ClassOf(child);
+            if (lstrcmpiW(cls.c_str(), L"Button") == 0) {
+                json.Open().Num("id", ::GetDlgCtrlID(child)).Str("text", TextOf(child)).Close();
+            } else if (lstrcmpiW(cls.c_str(), L"Static") == 0) {
+                if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                    DWORD_PTR handle = 0;
+                    ::SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &handle);
+                    if (handle) {
+                        icon = true;
+                        ::GetWindowRect(child, &iconRect);
+                    }
+                } else {
+                    std::wstring part = TextOf(child);
+                    if (!part.empty()) text += (text.empty() ? L"" : L"\n") + part;
+                }
+            }
+        }
+        json.Close();
+        json.Str("text", text).Bool("icon", icon);
+        if (icon) json.Rect("icon_rect", iconRect);
+        json.Close();
+    }
+    json.Close();
+}
+
+void Menus(Json& json) {
+    json.OpenArray("menus");
+    for (HWND menu : TopLevelWindows()) {
+        if (ClassOf(menu) != L"#32768" || !::IsWindowVisible(menu)) continue;
+        json.Open();
+        Brief(json, menu);
+        json.Close();
+    }
+    json.Close();
+}
+
+// A popup menu of the probe's own, drawn by the same Wine code and fonts as the program's, for
+// the tests to compare the program's menu with.
+class ReferenceMenu {
+public:
+    ~ReferenceMenu() { Close(); }
+
+    bool Open(int x, int y, const std::wstring& captions) {
+        Close();
+        thread_ = std::thread([this, x, y, captions] { Track(x, y, captions); });
+        for (int waited = 0; waited < 5000; waited += 20) {
+            if (Window()) return true;
+            ::Sleep(20);
+        }
+        return false;
+    }
+
+    HWND Window() const {
+        for (HWND menu : TopLevelWindows()) {
+            if (ClassOf(menu) == L"#32768" && ::IsWindowVisible(menu) && ProcessOf(menu) == ::GetCurrentProcessId())
+                return menu;
+        }
+        return nullptr;
+    }
+
+    void Close() {
+        if (!thread_.joinable()) return;
+        // The menu loop watches for WM_CANCELMODE posted to the menu window, as EndMenu does.
+        for (int tries = 0; tries < 250 && !done_; ++tries) {
+            if (HWND menu = Window()) ::PostMessageW(menu, WM_CANCELMODE, 0, 0);
+            ::Sleep(20);
+        }
+        thread_.join();
+        done_ = false;
+    }
+
+private:
+    void Track(int x, int y, const std::wstring& captions) {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = ::DefWindowProcW;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"CantivoProbeMenuOwner";
+        ::RegisterClassW(&windowClass);
+        HWND owner = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                       nullptr, windowClass.hInstance, nullptr);
+        HMENU menu = ::CreatePopupMenu();
+        UINT id = 1;
+        size_t start = 0;
+        while (start <= captions.size()) {
+            size_t end = captions.find(L'|', start);
+            if (end == std::wstring::npos) end = captions.size();
+            std::wstring caption = captions.substr(start, end - start);
+            if (caption == L"-") {
+                ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            } else {
+                ::AppendMenuW(menu, MF_STRING, id++, caption.c_str());
+            }
+            start = end + 1;
+        }
+        ::TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, x, y, 0, owner, nullptr);
+        ::DestroyMenu(menu);
+        ::DestroyWindow(owner);
+        done_ = true;
+    }
+
+    std::thread thread_;
+    std::atomic<bool> done_{false};
+};
+
+// A stand-in for the shell's notification area, for when Wine's explorer is gone: Wine 8 keeps
+// the desktop window of a killed explorer, so a new explorer cannot take the desktop again while
+// any program still runs on it. Like a shell that has just started, it owns the one
+// "Shell_TrayWnd" window, which Shell_NotifyIcon sends its requests to, and announces itself with
+// the "TaskbarCreated" broadcast. It keeps every request it receives.
+class StandInShell {
+public:
+    struct Request {
+        DWORD message = 0;  // NIM_ADD, NIM_MODIFY, NIM_DELETE, ...
+        HWND owner = nullptr;
+        UINT id = 0;
+        UINT flags = 0;
+        UINT callbackMessage = 0;
+        std::wstring tip;
+    };
+
+    ~StandInShell() { Stop(); }
+
+    bool Start() {
+        Stop();
+        thread_ = std::thread([this] { Run(); });
+        for (int waited = 0; waited < 5000 && !window_; waited += 10) ::Sleep(10);
+        if (!window_) return false;
+        ::SendNotifyMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+        return true;
+    }
+
+    void Stop() {
+        if (!thread_.joinable()) return;
+        if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+        window_ = nullptr;
+    }
+
+    std::vector<Request> Requests() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+
+private:
+    // The layout Wine's shell32 sends Shell_NotifyIcon's data in (the head of it).
+    struct NotifyData {
+        LONG owner;
+        UINT id;
+        UINT flags;
+        UINT callbackMessage;
+        WCHAR tip[128];
+    };
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<StandInShell*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_COPYDATA && self) {
+            const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+            if (copy->cbData < sizeof(NotifyData)) return FALSE;
+            NotifyData data{};
+            std::memcpy(&data, copy->lpData, sizeof data);
+            Request request;
+            request.message = static_cast<DWORD>(copy->dwData);
+            request.owner = reinterpret_cast<HWND>(static_cast<uintptr_t>(static_cast<ULONG>(data.owner)));
+            request.id = data.id;
+            request.flags = data.flags;
+            request.callbackMessage = data.callbackMessage;
+            data.tip[127] = L'\0';
+            request.tip = data.tip;
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            self->requests_.push_back(request);
+            return TRUE;
+        }
+        if (message == WM_CLOSE) {
+            ::DestroyWindow(window);
+            return 0;
+        }
+        if (message == WM_DESTROY) {
+            ::PostQuitMessage(0);
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    void Run() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &StandInShell::Procedure;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"Shell_TrayWnd";
+        ::RegisterClassW(&windowClass);
+        HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                        nullptr, windowClass.hInstance, nullptr);
+        if (!window) return;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window_ = window;
+        MSG message{};
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    }
+
+    std::thread thread_;
+    std::atomic<HWND> window_{nullptr};
+    std::mutex mutex_;
+    std::vector<Request> requests_;
+};
+
+class Probe {
+public:
+    // Returns false on quit.
+    bool Run(const std::string& line, std::string& answer) {
+        std::string command = line;
+        std::string rest;
+        size_t space = line.find(' ');
+        if (space != std::string::npos) {
+            command = line.substr(0, space);
+            rest = line.substr(space + 1);
+        }
+        Json json;
+        json.Open();
+        bool keepGoing = true;
+        if (command == "ping") {
+            json.Bool("ok", true).Num("pid", ::GetCurrentProcessId());
+        } else if (command == "window") {
+            json.Bool("ok", true);
+            Describe(json, ::FindWindowW(Wide(rest).c_str(), nullptr));
+        } else if (command == "windows") {
+            json.Bool("ok", true);
+            ListWindows(json, static_cast<DWORD>(std::strtoul(rest.c_str(), nullptr, 0)));
+        } else if (command == "tray") {
+            json.Bool("ok", true);
+            Tray(json);
+        } else if (command == "boxes") {
+            json.Bool("ok", true);
+            Boxes(json);
+        } else if (command == "menus") {
+            json.Bool("ok", true);
+            Menus(json);
+        } else if (command == "press") {
+            std::vector<std::string> args = Split(rest, 2);
+            HWND box = HandleFrom(args[0]);
+            int id = std::atoi(args[1].c_str());
+            HWND button = ::GetDlgItem(box, id);
+            json.Bool("ok", ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != FALSE);
+        } else if (command == "post") {
+            std::vector<std::string> args = Split(rest, 4);
+            BOOL posted = ::PostMessageW(HandleFrom(args[0]), static_cast<UINT>(std::strtoul(args[1].c_str(), nullptr, 0)),
+                                         static_cast<WPARAM>(std::strtoull(args[2].c_str(), nullptr, 0)),
+                                         static_cast<LPARAM>(std::strtoll(args[3].c_str(), nullptr, 0)));
+            json.Bool("ok", posted != FALSE);
+        } else if (command == "showmenu") {
+            std::vector<std::string> args = Split(rest, 3);
+            bool shown = reference_.Open(std::atoi(args[0].c_str()), std::atoi(args[1].c_str()), Wide(args[2]));
+            json.Bool("ok", shown);
+            if (shown) {
+                json.Open("menu");
+                Brief(json, reference_.Window());
+                json.Close();
+            }
+        } else if (command == "closemenu") {
+            reference_.Close();
+            json.Bool("ok", true);
+        } else if (command == "shell") {
+            if (rest == "start") {
+                json.Bool("ok", shell_.Start());
+            } else if (rest == "stop") {
+                shell_.Stop();
+                json.Bool("ok", true);
+            } else {
+                json.Bool("ok", true).OpenArray("requests");
+                for (const StandInShell::Request& request : shell_.Requests()) {
+                    json.Open()
+                        .Num("message", request.message)
+                        .Num("hwnd", HandleNumber(request.owner))
+                        .Num("id", request.id)
+                        .Num("flags", request.flags)
+                        .Num("callback", request.callbackMessage)
+                        .Str("tip", request.tip)
+                        .Close();
+                }
+                json.Close();
+            }
+        } else if (command == "hold") {
+            HANDLE file = ::CreateFileW(Wide(rest).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            json.Bool("ok", file != INVALID_HANDLE_VALUE);
+            if (file == INVALID_HANDLE_VALUE) {
+                json.Num("error", ::GetLastError());
+            } else {
+                held_.push_back(file);
+            }
+        } else if (command == "release") {
+            for (HANDLE file : held_) ::CloseHandle(file);
+            held_.clear();
+            json.Bool("ok", true);
+        } else if (command == "foreground") {
+            json.Bool("ok", true);
+            Describe(json, ::GetForegroundWindow());
+        } else if (command == "setcursor") {
+            std::vector<std::string> args = Split(rest, 2);
+            json.Bool("ok", ::SetCursorPos(std::atoi(args[0].c_str()), std::atoi(args[1].c_str())) != FALSE);
+        } else if (command == "cursor") {
+            POINT point{};
+            ::GetCursorPos(&point);
+            json.Bool("ok", true).Num("x", point.x).Num("y", point.y);
+        } else if (command == "quit") {
+            json.Bool("ok", true);
+            keepGoing = false;
+        } else {
+            json.Bool("ok", false).Str("error", "unknown command: " + command);
+        }
+        json.Close();
+        answer = json.Text();
+        return keepGoing;
+    }
+
+    ~Probe() {
+        for (HANDLE file : held_) ::CloseHandle(file);
+    }
+
+private:
+    // The first count-1 words, then the rest of the line; missing ones are empty.
+    static std::vector<std::string> Split(const std::string& text, size_t count) {
+        std::vector<std::string> parts;
+        size_t start = 0;
+        while (parts.size() + 1 < count) {
+            size_t space = text.find(' ', start);
+            if (space == std::string::npos) break;
+            parts.push_back(text.substr(start, space - start));
+            start = space + 1;
+        }
+        parts.push_back(start <= text.size() ? text.substr(start) : std::string());
+        parts.resize(count);
+        return parts;
+    }
+
+    ReferenceMenu reference_;
+    StandInShell shell_;
+    std::vector<HANDLE> held_;
+};
+
+// Straight to the handle, so no C runtime turns "\n" into "\r\n" or holds a line back.
+void WriteLine(const std::string& line) {
+    HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    std::string data = line + "\n";
+    DWORD written = 0;
+    ::WriteFile(out, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
+    ::FlushFileBuffers(out);
+}
+
+bool ReadLine(std::string& line) {
+    HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);
+    line.clear();
+    char c = 0;
+    DWORD read = 0;
+    while (::ReadFile(in, &c, 1, &read, nullptr) && read == 1) {
+        if (c == '\n') return true;
+        if (c != '\r') line += c;
+    }
+    return !line.empty();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Probe probe;
+    std::string answer;
+    if (argc >= 3 && std::wstring(argv[1]) == L"--once") {
+        std::string line;
+        for (int i = 2; i < argc; ++i) line += (i > 2 ? " " : "") + Utf8(argv[i]);
+        probe.Run(line, answer);
+        WriteLine(answer);
+        return 0;
+    }
+    if (argc != 2 || std::wstring(argv[1]) != L"--serve") {
+        WriteLine("usage: probe.exe --serve | --once COMMAND...");
+        return 2;
+    }
+    std::string line;
+    while (ReadLine(line)) {
+        if (line.empty()) continue;
+        bool keepGoing = probe.Run(line, answer);
+        WriteLine(answer);
+        if (!keepGoing) break;
+    }
+    return 0;
+}
