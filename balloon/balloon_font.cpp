@@ -1,5 +1,6 @@
 #include "balloon/balloon_font.h"
 
+#include <cwchar>
 #include <string>
 
 namespace cantivo {
@@ -15,13 +16,20 @@ struct FaceSearch {
     std::wstring proportional;
 };
 
-int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
+// Called by GDI: nothing may be thrown from here.
+int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) noexcept {
     auto* search = reinterpret_cast<FaceSearch*>(data);
-    std::wstring face = font->lfFaceName;
-    if (face == kBalloonFace) search->wantedFound = true;
+    const wchar_t* face = font->lfFaceName;
+    if (std::wcscmp(face, kBalloonFace) == 0) search->wantedFound = true;
     // Faces starting with '@' are the vertical-writing variants.
     bool proportional = (font->lfPitchAndFamily & 0x3) == VARIABLE_PITCH;
-    if (proportional && !face.empty() && face[0] != L'@' && search->proportional.empty()) search->proportional = face;
+    if (proportional && face[0] != L'\0' && face[0] != L'@' && search->proportional.empty()) {
+        try {
+            search->proportional = face;
+        } catch (...) {
+            return 0;
+        }
+    }
     return 1;
 }
 

@@ -26,11 +26,15 @@ public:
     }
 
 private:
-    static BOOL CALLBACK Disable(HWND window, LPARAM self) {
-        if (::IsWindowVisible(window) && ::IsWindowEnabled(window)) {
-            ::EnableWindow(window, FALSE);
+    // Called by user32: nothing may be thrown from here.
+    static BOOL CALLBACK Disable(HWND window, LPARAM self) noexcept {
+        if (!::IsWindowVisible(window) || !::IsWindowEnabled(window)) return TRUE;
+        try {
             reinterpret_cast<DisabledWindows*>(self)->windows_.push_back(window);
+        } catch (...) {
+            return FALSE;
         }
+        ::EnableWindow(window, FALSE);
         return TRUE;
     }
 
