@@ -109,11 +109,6 @@ private:
     size_t pos_ = 0;
 };
 
-void AppendTwoDigits(std::string& text, int value) {
-    text.push_back(static_cast<char>('0' + value / 10));
-    text.push_back(static_cast<char>('0' + value % 10));
-}
-
 }  // namespace
 
 TimeOfDay ReadTimeOfDay(std::string_view text, const LocaleTexts& locale) {

@@ -7,11 +7,6 @@ namespace cantivo {
 
 namespace {
 
-void AppendTwoDigits(std::string& text, int value) {
-    text.push_back(static_cast<char>('0' + value / 10 % 10));
-    text.push_back(static_cast<char>('0' + value % 10));
-}
-
 void AppendQuoted(std::string& record, std::string_view text) {
     record.push_back('"');
     for (char c : text) {

@@ -14,6 +14,12 @@ struct LocaleTexts {
     std::string afternoonWord = "pm";
 };
 
+// Appends a value from 0 to 99 as two digits.
+inline void AppendTwoDigits(std::string& text, int value) {
+    text.push_back(static_cast<char>('0' + value / 10 % 10));
+    text.push_back(static_cast<char>('0' + value % 10));
+}
+
 // Appends a separator unless it is the zero byte.
 inline void AppendSeparator(std::string& text, char separator) {
     if (separator != '\0') text.push_back(separator);
