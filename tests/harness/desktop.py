@@ -21,6 +21,7 @@ the log file's bytes, and what the probe sees.
 """
 
 import fcntl
+import contextlib
 import json
 import os
 import re
@@ -418,6 +419,7 @@ class Desktop:
         self.prefix = None
         self.xvfb = None
         self.probe = None
+        self._system_cursors = {}
         self.scratch = None
         self._x = None
         self._references = {}
@@ -442,6 +444,7 @@ class Desktop:
         self.wine.stop(self.prefix)
         self.xvfb = Xvfb()
         self._x = xdisplay.Display(self.xvfb.display)
+        self._x.xfixes_query_version()  # XFixes answers nothing before the version is agreed
         # Its output must not go to a pipe of ours: the daemon would hold it open forever.
         server = self.popen(["wineserver", "-p"], wine=False)
         server.wait(timeout=WAIT_S)
@@ -645,6 +648,68 @@ class Desktop:
             return None
         return prop.value[0] if prop and len(prop.value) else None
 
+    @contextlib.contextmanager
+    def opacity_changes(self, xid):
+        """Records, while the block runs, every value xid's _NET_WM_WINDOW_OPACITY is set to
+        (None for a removal): a fade shows as a run of values. Values set faster than they
+        can be read may be seen as the later one, never as one that was not set."""
+        connection = xdisplay.Display(self.xvfb.display)
+        atom = connection.intern_atom("_NET_WM_WINDOW_OPACITY")
+        window = connection.create_resource_object("window", xid)
+        window.change_attributes(event_mask=X.PropertyChangeMask)
+        connection.sync()
+        values, done = [], threading.Event()
+
+        def record():
+            while not done.is_set():
+                if not connection.pending_events():
+                    select.select([connection.fileno()], [], [], 0.05)
+                    continue
+                event = connection.next_event()
+                if event.type != X.PropertyNotify or event.atom != atom:
+                    continue
+                if event.state == X.PropertyDelete:
+                    values.append(None)
+                    continue
+                prop = window.get_full_property(atom, X.AnyPropertyType)
+                values.append(prop.value[0] if prop and len(prop.value) else None)
+
+        thread = threading.Thread(target=record, daemon=True)
+        thread.start()
+        try:
+            yield values
+        finally:
+            time.sleep(0.2)  # the last events in flight
+            done.set()
+            thread.join()
+            connection.close()
+
+    def system_cursor(self, name):
+        """How Wine shows the system cursor name ("arrow", "hand") on this display, read off a
+        window of the probe's whose class cursor it is; kept for the session."""
+        if name not in self._system_cursors:
+            self.park_pointer()
+            root_cursor = wait_for(self.x_cursor, what="the root window's cursor")
+
+            def shown():
+                cursor = self.x_cursor()
+                # Over a window whose cursor is not set yet Wine shows an empty 1 x 1 one.
+                return cursor != root_cursor and cursor[1] != (1, 1) and cursor
+
+            self.probe.ask("cursorpatch %s 8 8" % name)
+            try:
+                self.move_pointer(16, 16)
+                self._system_cursors[name] = wait_for(shown, what="the %s cursor to show" % name)
+            finally:
+                self.probe.ask("cursorpatch close")
+                self.park_pointer()
+        return self._system_cursors[name]
+
+    def x_cursor(self):
+        """The pointer's image as X shows it: hotspot, size and pixels."""
+        image = self._x.xfixes_get_cursor_image(self._x.screen().root)
+        return (image.xhot, image.yhot), (image.width, image.height), tuple(image.cursor_image)
+
     def x_covering(self, xid):
         """The viewable X windows stacked above xid that overlap it."""
         root = self._x.screen().root
@@ -671,13 +736,17 @@ class Desktop:
     def screenshot(self, label="shot"):
         """The whole screen, saved among the test's artifacts and returned as an RGB image."""
         self._shots += 1
-        folder = os.path.join(self.artifacts_dir, self.label)
-        os.makedirs(folder, exist_ok=True)
-        path = os.path.join(folder, "%02d-%s.png" % (self._shots, re.sub(r"[^\w.-]+", "_", label)))
+        path = self.artifact_path("%02d-%s.png" % (self._shots, label))
         subprocess.run(["import", "-window", "root", path], env=self.env(), check=True, timeout=WAIT_S,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         with Image.open(path) as image:
             return image.convert("RGB")
+
+    def artifact_path(self, name):
+        """A path for a file among the current test's artifacts."""
+        folder = os.path.join(self.artifacts_dir, self.label)
+        os.makedirs(folder, exist_ok=True)
+        return os.path.join(folder, re.sub(r"[^\w.-]+", "_", name))
 
     def begin(self, label):
         """Names the folder of the artifacts that follow."""

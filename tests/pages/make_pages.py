@@ -53,6 +53,7 @@ def page(*body):
 PAGES = {
     "good.html": page(time_line("21:38"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
     "sample-onair.html": page(time_line("PM 9:05"), main_line("春の海「序曲」"), sub_line("カロＦＭ室内楽団／指揮：山田")),
+    "empty-sub.html": page(time_line("06:30"), main_line("朝の歌"), sub_line("")),
     "bad-time.html": page(time_line("25:61"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
     "no-marker.html": page(time_line("08:15"), "      <span>番組表</span>"),
     "last-line.html": ("<html>\r\n" + time_line("10:00") + "\r\n" + main_line("最後の行")).encode("cp932"),

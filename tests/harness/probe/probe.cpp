@@ -29,6 +29,13 @@
 //   foreground                    the foreground window
 //   setcursor X Y                 SetCursorPos
 //   cursor                        the pointer's position
+//   cursorpatch NAME X Y          a small window of the probe's own at X,Y whose cursor is the
+//                                 system cursor NAME (arrow, hand): the pointer put over it shows
+//                                 how that cursor looks on this display
+//   cursorpatch close             that window gone
+//   textink FACE EM TEXT          TEXT (UTF-8) drawn black on white with TextOutW in the regular
+//                                 FACE at EM pixels, Shift-JIS character set: the rows of its
+//                                 cell, "#" for a dark pixel and "." for a light one
 //   quit
 
 #include <windows.h>
@@ -474,6 +481,96 @@ private:
     std::vector<Request> requests_;
 };
 
+// How this Wine draws a text in a font, to hold a screenshot of the program's text against.
+void TextInk(Json& json, const std::wstring& face, int em, const std::wstring& text) {
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HFONT font = ::CreateFontW(-em, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+    HGDIOBJ oldFont = ::SelectObject(dc, font);
+    SIZE size{};
+    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size.cx, size.cy);
+    HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
+    ::SetTextColor(dc, RGB(0, 0, 0));
+    ::SetBkColor(dc, RGB(255, 255, 255));
+    ::SetBkMode(dc, OPAQUE);
+    ::TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+    json.Bool("ok", true).Num("width", size.cx).Num("height", size.cy).OpenArray("rows");
+    for (int y = 0; y < size.cy; ++y) {
+        std::string row;
+        for (int x = 0; x < size.cx; ++x) {
+            COLORREF c = ::GetPixel(dc, x, y);
+            row += GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128 ? '#' : '.';
+        }
+        json.Str(nullptr, row);
+    }
+    json.Close();
+    ::SelectObject(dc, oldBitmap);
+    ::DeleteObject(bitmap);
+    ::SelectObject(dc, oldFont);
+    ::DeleteObject(font);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+}
+
+// A 16 x 16 topmost window with a given system cursor as its class cursor, on a thread of its own.
+class CursorPatch {
+public:
+    ~CursorPatch() { Stop(); }
+
+    bool Start(LPCWSTR cursor, int x, int y) {
+        thread_ = std::thread([this, cursor, x, y] { Run(cursor, x, y); });
+        for (int waited = 0; waited < 5000 && !window_; waited += 10) ::Sleep(10);
+        return window_ != nullptr;
+    }
+
+    void Stop() {
+        if (!thread_.joinable()) return;
+        if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+        window_ = nullptr;
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_SETCURSOR) {
+            // Set by way of no cursor: Wine leaves a new window's X cursor empty when the
+            // thread's cursor is already the one asked for.
+            ::SetCursor(nullptr);
+            ::SetCursor(reinterpret_cast<HCURSOR>(::GetClassLongPtrW(window, GCLP_HCURSOR)));
+            return TRUE;
+        }
+        if (message == WM_DESTROY) {
+            ::PostQuitMessage(0);
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    void Run(LPCWSTR cursor, int x, int y) {
+        static const wchar_t* const kClass = L"CantivoProbeCursorPatch";
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &CursorPatch::Procedure;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kClass;
+        windowClass.hCursor = ::LoadCursorW(nullptr, cursor);
+        windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
+        ::UnregisterClassW(kClass, windowClass.hInstance);
+        ::RegisterClassW(&windowClass);
+        HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClass, L"",
+                                        WS_POPUP | WS_VISIBLE, x, y, 16, 16, nullptr, nullptr, windowClass.hInstance,
+                                        nullptr);
+        if (!window) return;
+        window_ = window;
+        MSG message{};
+        while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    }
+
+    std::thread thread_;
+    std::atomic<HWND> window_{nullptr};
+};
+
 class Probe {
 public:
     // Returns false on quit.
@@ -571,6 +668,16 @@ public:
             POINT point{};
             ::GetCursorPos(&point);
             json.Bool("ok", true).Num("x", point.x).Num("y", point.y);
+        } else if (command == "cursorpatch") {
+            std::vector<std::string> args = Split(rest, 3);
+            cursorPatch_.Stop();
+            bool ok = args[0] == "close" ||
+                      cursorPatch_.Start(args[0] == "hand" ? MAKEINTRESOURCEW(32649) : MAKEINTRESOURCEW(32512),  // IDC_HAND, IDC_ARROW
+                                         std::atoi(args[1].c_str()), std::atoi(args[2].c_str()));
+            json.Bool("ok", ok);
+        } else if (command == "textink") {
+            std::vector<std::string> args = Split(rest, 3);
+            TextInk(json, Wide(args[0]), std::atoi(args[1].c_str()), Wide(args[2]));
         } else if (command == "quit") {
             json.Bool("ok", true);
             keepGoing = false;
@@ -604,6 +711,7 @@ private:
 
     ReferenceMenu reference_;
     StandInShell shell_;
+    CursorPatch cursorPatch_;
     std::vector<HANDLE> held_;
 };
 
