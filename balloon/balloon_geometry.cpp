@@ -14,6 +14,13 @@ BalloonGeometry BalloonGeometry::Measure(int mainWidth, int mainHeight, int subW
     return geometry;
 }
 
+BalloonGeometry BalloonGeometry::FittedTo(const Rect& workArea) const noexcept {
+    BalloonGeometry geometry = *this;
+    int widest = workArea.right - workArea.left - 30;
+    if (geometry.W > widest) geometry.W = widest > kMinimumTextWidth ? widest : kMinimumTextWidth;
+    return geometry;
+}
+
 Point BalloonGeometry::Position(const Rect& workArea) const noexcept {
     return {workArea.right - (W + 20) - 10, workArea.bottom - 10 - (3 * H + 32)};
 }

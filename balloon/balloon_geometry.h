@@ -25,6 +25,10 @@ struct BalloonGeometry {
     // The wider of the main and sub text sets W and H (the sub text on equal widths); W is
     // at least 50.
     static BalloonGeometry Measure(int mainWidth, int mainHeight, int subWidth, int subHeight) noexcept;
+    // The same balloon made no wider than the work area, so that a text wider than the screen
+    // is cut off at the balloon's right edge instead of pushing the balloon, close button and
+    // all, off the screen's left edge. W stays at least 50.
+    BalloonGeometry FittedTo(const Rect& workArea) const noexcept;
 
     int ClientWidth() const noexcept { return W + 20; }
     int ClientHeight() const noexcept { return 3 * H + 37; }

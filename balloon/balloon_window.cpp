@@ -13,12 +13,20 @@ BalloonGeometry Geometry(int textWidth, int lineHeight) { return BalloonGeometry
 
 POINT ToPoint(Point p) { return POINT{p.x, p.y}; }
 
+
+Rect WorkArea() {
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return {work.left, work.top, work.right, work.bottom};
+}
+
 }  // namespace
 
 void TfrmCantivo::GetTextSize() {
     Canvas& canvas = Surface();
     BalloonGeometry g = BalloonGeometry::Measure(canvas.TextWidth(NowPlaying.MainText), canvas.TextHeight(NowPlaying.MainText),
-                                                 canvas.TextWidth(NowPlaying.SubText), canvas.TextHeight(NowPlaying.SubText));
+                                                 canvas.TextWidth(NowPlaying.SubText), canvas.TextHeight(NowPlaying.SubText))
+                            .FittedTo(WorkArea());
     TextWidth = g.W;
     LineHeight = g.H;
 }
@@ -32,9 +40,7 @@ void TfrmCantivo::SetClientSize() {
 void TfrmCantivo::FormShow() {
     GetTextSize();
     SetClientSize();
-    RECT work{};
-    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    Point at = Geometry(TextWidth, LineHeight).Position({work.left, work.top, work.right, work.bottom});
+    Point at = Geometry(TextWidth, LineHeight).Position(WorkArea());
     SetLeft(at.x);
     SetTop(at.y);
     // Hidden on every show, so the program never has a taskbar button.

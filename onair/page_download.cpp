@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "platform/internet_handle.h"
 
@@ -14,21 +17,134 @@ bool InternetConnected() {
     return ::InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
+namespace {
+
+// Windows' own default, set explicitly: some WinInet implementations wait for a stalled
+// server for ever, and the program waits with them, deaf to every click. They are set on each
+// request before it is sent, so that the connection it opens has them from the start; set
+// later, some implementations never apply them to the connection's reads.
+constexpr DWORD kNetworkTimeoutMs = 30000;
+
+void SetNetworkTimeouts(HINTERNET handle) {
+    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = kNetworkTimeoutMs;
+        ::InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+    }
+}
+
+// A sent GET: its connection handle and its request handle, closed request first.
+struct Request {
+    InternetHandle connection;
+    InternetHandle page;
+};
+
+// The GET of url sent, the way InternetOpenUrl sends it; an empty page handle when the URL is
+// not an HTTP one or the request cannot be sent.
+Request SendGet(HINTERNET internet, const std::string& url, DWORD flags) {
+    char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+    char path[INTERNET_MAX_URL_LENGTH] = {};
+    char extra[INTERNET_MAX_URL_LENGTH] = {};
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = sizeof path;
+    parts.lpszExtraInfo = extra;
+    parts.dwExtraInfoLength = sizeof extra;
+    Request request;
+    if (!::InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return request;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
+        flags |= INTERNET_FLAG_SECURE;
+    } else if (parts.nScheme != INTERNET_SCHEME_HTTP) {
+        return request;
+    }
+    request.connection.Reset(
+        ::InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    if (!request.connection) return request;
+    const std::string object = std::string(path[0] ? path : "/") + extra;
+    const char* acceptTypes[] = {"*/*", nullptr};
+    request.page.Reset(::HttpOpenRequestA(request.connection.Get(), "GET", object.c_str(), nullptr, nullptr,
+                                          acceptTypes, flags, 0));
+    if (!request.page) return request;
+    SetNetworkTimeouts(request.page.Get());
+    if (!::HttpSendRequestA(request.page.Get(), nullptr, 0, nullptr, 0)) request.page.Reset();
+    return request;
+}
+
+// Redirections are followed here rather than by WinInet, which (in some implementations)
+// follows a redirection loop for as long as the machine has ports to connect from.
+constexpr int kMostRedirections = 10;
+
+DWORD StatusCode(HINTERNET page) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!::HttpQueryInfoA(page, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return 0;
+    return status;
+}
+
+bool IsRedirection(DWORD status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Where a redirection points, made absolute against the URL that answered with it; empty
+// when it points nowhere usable.
+std::string RedirectionTarget(HINTERNET page, const std::string& from) {
+    char location[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD size = sizeof location - 1;
+    if (!::HttpQueryInfoA(page, HTTP_QUERY_LOCATION, location, &size, nullptr)) return {};
+    char target[INTERNET_MAX_URL_LENGTH] = {};
+    DWORD length = sizeof target;
+    if (!::InternetCombineUrlA(from.c_str(), location, target, &length, ICU_NO_ENCODE)) return {};
+    return target;
+}
+
+// The page at url, redirections followed; an empty page handle when it cannot be had.
+Request OpenPage(HINTERNET internet, std::string url) {
+    for (int redirections = 0; redirections <= kMostRedirections; ++redirections) {
+        // RELOAD: always from the server, never from a cache, so every Get sees the page as it is now.
+        Request request = SendGet(internet, url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT);
+        if (!request.page || !IsRedirection(StatusCode(request.page.Get()))) return request;
+        std::string target = RedirectionTarget(request.page.Get(), url);
+        if (target.empty()) return request;  // nowhere to go: the redirection's own body is the page
+        url = std::move(target);
+    }
+    return {};
+}
+
+// The body's length as the server announced it; false when it announced none (a chunked
+// or closed-ended body).
+bool AnnouncedLength(HINTERNET page, unsigned long long& length) {
+    char digits[32] = {};
+    DWORD size = sizeof digits - 1;
+    if (!::HttpQueryInfoA(page, HTTP_QUERY_CONTENT_LENGTH, digits, &size, nullptr)) return false;
+    char* end = nullptr;
+    length = std::strtoull(digits, &end, 10);
+    return end != digits && *end == '\0';
+}
+
+}  // namespace
+
 bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
     InternetHandle internet(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return false;
-    // RELOAD: always from the server, never from a cache, so every Get sees the page as it is now.
-    InternetHandle page(::InternetOpenUrlA(internet.Get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
-    if (!page) return false;
+    Request request = OpenPage(internet.Get(), url);
+    if (!request.page) return false;
+    HINTERNET page = request.page.Get();
+    // A page cut short (connection lost, time-out) would be cut into texts at the wrong
+    // places: a read that fails, or an end before the announced length, fails the download.
     char buffer[kReadBufferSize];
+    unsigned long long received = 0;
     for (;;) {
         std::memset(buffer, 0, sizeof buffer);
         DWORD delivered = 0;
-        // The delivered count alone ends the loop: a failing read delivers nothing, like the end.
-        ::InternetReadFile(page.Get(), buffer, sizeof buffer, &delivered);
+        if (!::InternetReadFile(page, buffer, sizeof buffer, &delivered)) return false;
         if (delivered == 0) break;
         stream.Write(buffer, delivered);
+        received += delivered;
     }
+    unsigned long long announced = 0;
+    if (AnnouncedLength(page, announced) && received != announced) return false;
     stream.SetPosition(0);
     return true;
 }

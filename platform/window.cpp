@@ -95,6 +95,8 @@ LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LP
 LRESULT Window::GuardedDispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     ++dispatchDepth_;
     LRESULT result = 0;
+    // RunGuarded catches whatever the handler throws; nothing leaves this function.
+    // cppcheck-suppress throwInNoexceptFunction
     RunGuarded(application_, [&] { result = Dispatch(message, wParam, lParam); });
     // A DC taken for drawing straight onto the window is given back once the event is done.
     if (--dispatchDepth_ == 0 && canvas_) canvas_->ReleaseWindowDc();

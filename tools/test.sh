@@ -25,8 +25,16 @@ run() {  # a step that may fail without stopping the others
 configure native
 configure win64 -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-x86_64.cmake -DCANTIVO_WINE_DIR="$root/build/wine"
 configure win32 -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-i686.cmake -DCANTIVO_WINE_DIR="$root/build/wine"
+# The portable core and its unit tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
+configure native-sanitize -DCANTIVO_SANITIZE=ON -DCANTIVO_BENCHMARKS=OFF
 
 run ctest --test-dir build/native --output-on-failure -j "$jobs"
+# clang-tidy and cppcheck over the program's own code, portable and Win32.
+run bash tools/lint.sh
+# One test asks for more memory than there is and expects the program's error, not an abort.
+ASAN_OPTIONS=allocator_may_return_null=1 run ctest --test-dir build/native-sanitize --output-on-failure -j "$jobs"
+# Each libFuzzer target briefly, from its seed corpus; long runs: tools/fuzz.sh 10000000.
+run bash tools/fuzz.sh 30000
 run ctest --test-dir build/win64 --output-on-failure
 # End to end: build/win64's cantivo.exe under Wine on a private display, driven through the
 # tray as a user would (tests/e2e, harness in tests/harness/desktop.py). Any non-zero status

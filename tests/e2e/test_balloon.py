@@ -6,12 +6,11 @@ import time
 
 import pytest
 
-from desktop import GET, EXIT, wait_for
+from desktop import GET, EXIT, SCREEN_SIZE as SCREEN, wait_for
 
 FILL = (206, 255, 255)
 OUTLINE = (49, 101, 255)
 HOT_FILL = (255, 207, 156)
-SCREEN = (1024, 768)  # no taskbar here, so the work area is the whole screen
 # What the program's font falls back to on this system, and its em at 96 dpi.
 FACE, EM = "IPAPGothic", 12
 

@@ -47,6 +47,8 @@ PAGES = os.path.join(ROOT, "tests", "pages")
 MAIN_CLASS = "TfrmCantivo"
 APPLICATION_CLASS = "CantivoApplication"
 LOG_NAME = "cantivolog.log"
+# The display's size; with no taskbar on it the work area is the whole screen.
+SCREEN_SIZE = (1024, 768)
 
 # The tray icon's callback message (WM_USER + 100) and the mouse messages it carries.
 TRAY_MESSAGE = 0x0400 + 100
@@ -442,7 +444,7 @@ class Desktop:
         fcntl.flock(self._lock, fcntl.LOCK_EX)
         # A server left over from an earlier, interrupted run would hold another display.
         self.wine.stop(self.prefix)
-        self.xvfb = Xvfb()
+        self.xvfb = Xvfb(*SCREEN_SIZE)
         self._x = xdisplay.Display(self.xvfb.display)
         self._x.xfixes_query_version()  # XFixes answers nothing before the version is agreed
         # Its output must not go to a pipe of ours: the daemon would hold it open forever.

@@ -10,6 +10,15 @@ with the absolute URL. It serves:
   /test/empty                an empty body
   /test/bytes/N              N bytes of a pattern that holds zero bytes
   /test/status/CODE          an error page with that status
+  /test/redirect/N           N redirections (relative) before "arrived"
+  /test/redirect-loop        a redirection to itself
+  /test/redirect-loop/count  "count N", N the redirections to itself answered so far
+  /test/cut                  headers announcing 4000 bytes, 1000 of them, then closed
+  /test/stall                headers announcing a body, then nothing until the station stops
+
+The on-air path can instead misbehave (Station.misbehave): answer with an error status,
+redirect to itself for ever, close the connection in the middle of the body, or send its
+headers and then nothing until the station stops.
 
 Every request is recorded (request line and headers) for the tests to read.
 """
@@ -34,7 +43,10 @@ class Station:
         self.page_file = page_file
         self.pages_dir = pages_dir
         self.requests = []
+        self.misbehaviour = None
+        self._stop = threading.Event()
         self._counter = 0
+        self._loops = 0
         self._lock = threading.Lock()
         station = self
 
@@ -43,8 +55,17 @@ class Station:
 
             def do_GET(self):
                 raw = station._record(self)
-                status, body = station._answer(urllib.parse.urlsplit(self.path).path, raw)
+                path = urllib.parse.urlsplit(self.path).path
+                if path == ON_AIR_PATH and station.misbehaviour:
+                    return station._misbehave(self, station.misbehaviour)
+                if path == "/test/cut":
+                    return station._misbehave(self, ("cut", pattern_bytes(4000), 1000))
+                if path == "/test/stall":
+                    return station._misbehave(self, ("stall",))
+                status, body, *headers = station._answer(path, raw)
                 self.send_response(status)
+                for name, value in (headers[0] if headers else {}).items():
+                    self.send_header(name, value)
                 self.send_header("Content-Type", "text/html; charset=Shift_JIS")
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
@@ -63,12 +84,54 @@ class Station:
         return self
 
     def stop(self):
+        self._stop.set()  # a stalled answer ends
         self.server.shutdown()
         self.server.server_close()
 
     @property
     def proxy(self):
         return "http://127.0.0.1:%d" % self.port
+
+    def misbehave(self, how, *args):
+        """The on-air path from now on answers so:
+          ("status", CODE)          that status with a small error page
+          ("redirect-loop",)        302 to itself
+          ("cut", BYTES, N)         headers announcing BYTES, the first N of them, then closed
+          ("stall",)                headers announcing a body, then nothing until stop()
+          None                      the page file again"""
+        self.misbehaviour = (how,) + args if how else None
+
+    def _misbehave(self, handler, misbehaviour):
+        how, *args = misbehaviour
+        if how == "status":
+            body = b"<html>status %d page</html>" % args[0]
+            self._head(handler, args[0], len(body))
+            handler.wfile.write(body)
+        elif how == "redirect-loop":
+            handler.send_response(302)
+            handler.send_header("Location", handler.path)
+            handler.send_header("Content-Length", "0")
+            handler.end_headers()
+        elif how == "cut":
+            body, count = args
+            self._head(handler, 200, len(body))
+            handler.wfile.write(body[:count])
+            handler.wfile.flush()
+            handler.close_connection = True
+        elif how == "stall":
+            self._head(handler, 200, 10000)
+            handler.wfile.flush()
+            self._stop.wait()
+            handler.close_connection = True
+        else:
+            raise ValueError(how)
+
+    @staticmethod
+    def _head(handler, status, length):
+        handler.send_response(status)
+        handler.send_header("Content-Type", "text/html; charset=Shift_JIS")
+        handler.send_header("Content-Length", str(length))
+        handler.end_headers()
 
     def _record(self, handler):
         raw = handler.requestline + "\r\n" + "".join("%s: %s\r\n" % kv for kv in handler.headers.items())
@@ -98,6 +161,17 @@ class Station:
             return 200, b""
         if path.startswith("/test/bytes/"):
             return 200, pattern_bytes(int(path.rsplit("/", 1)[1]))
+        if path.startswith("/test/redirect/"):
+            hops = int(path.rsplit("/", 1)[1])
+            if hops == 0:
+                return 200, b"arrived"
+            return 302, b"", {"Location": "/test/redirect/%d" % (hops - 1)}
+        if path == "/test/redirect-loop":
+            with self._lock:
+                self._loops += 1
+            return 302, b"", {"Location": "/test/redirect-loop"}
+        if path == "/test/redirect-loop/count":
+            return 200, b"count %d" % self._loops
         if path.startswith("/test/status/"):
             code = int(path.rsplit("/", 1)[1])
             return code, b"<html>status %d page</html>" % code

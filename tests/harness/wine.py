@@ -40,7 +40,7 @@ class Wine:
             env.pop(name, None)
         env.update({
             "WINEPREFIX": prefix,
-            "WINEDEBUG": "-all",
+            "WINEDEBUG": os.environ.get("CANTIVO_WINEDEBUG", "-all"),
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "LOCPATH": self.locale_dir(),
             "LANG": "ja_JP.UTF-8",

@@ -1,18 +1,24 @@
 """Runs a Windows test program under Wine, in the project's own prefix, with a loopback
 station behind http_proxy.
 
-  wine_run.py --wine-dir DIR [--offline | --no-proxy] [--page FILE] -- PROGRAM ARGS...
+  wine_run.py --wine-dir DIR [--offline | --no-proxy | --read-only-folder] [--page FILE]
+              -- PROGRAM ARGS...
 
 --offline runs it in a network namespace with only a loopback and no route (its own prefix),
 where the system reports no connection. --no-proxy sets no proxy, so addresses are reached
 directly. The program learns which case it is in from CANTIVO_NETWORK (online, offline,
-direct). The exit status is the program's.
+direct). --read-only-folder makes a folder holding a log file (LOG_BYTES) and runs the program
+in a mount namespace where that folder is read-only, so that no file can be created or changed
+in it, even by root; the program finds its Windows path in CANTIVO_READONLY_FOLDER. The exit
+status is the program's.
 """
 
 import argparse
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from station import Station  # noqa: E402
@@ -20,6 +26,7 @@ from wine import Wine  # noqa: E402
 from xvfb import Xvfb  # noqa: E402
 
 TIME_LIMIT_S = 540
+LOG_BYTES = b'"12/01 10:00","a","b"\r\n'
 
 
 def main():
@@ -27,6 +34,7 @@ def main():
     parser.add_argument("--wine-dir", required=True)
     parser.add_argument("--offline", action="store_true")
     parser.add_argument("--no-proxy", action="store_true")
+    parser.add_argument("--read-only-folder", action="store_true")
     parser.add_argument("--page")
     parser.add_argument("command", nargs=argparse.REMAINDER)
     args = parser.parse_args()
@@ -44,6 +52,16 @@ def main():
     run = ["wine"] + command
     if args.offline:
         run = ["unshare", "-n", "--", "sh", "-c", 'ip link set lo up 2>/dev/null; exec "$@"', "sh"] + run
+    folder = None
+    if args.read_only_folder:
+        folder = tempfile.mkdtemp(prefix="cantivo-read-only-")
+        with open(os.path.join(folder, "cantivolog.log"), "wb") as f:
+            f.write(LOG_BYTES)
+        extra["CANTIVO_READONLY_FOLDER"] = "Z:" + folder.replace("/", "\\")
+        # Wine's server opens the files, so it must start inside the namespace too.
+        wine.stop(prefix)
+        run = ["unshare", "-m", "--", "sh", "-c",
+               'mount --bind "$0" "$0" && mount -o remount,bind,ro "$0" && exec "$@"', folder] + run
     try:
         return subprocess.run(run, env=wine.env(prefix, extra), timeout=TIME_LIMIT_S).returncode
     except subprocess.TimeoutExpired:
@@ -51,6 +69,9 @@ def main():
         wine.stop(prefix)
         return 124
     finally:
+        if folder:
+            wine.stop(prefix)  # its server sees the read-only folder; the next run needs another
+            shutil.rmtree(folder, ignore_errors=True)
         if station:
             station.stop()
         display.stop()

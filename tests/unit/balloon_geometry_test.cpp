@@ -35,6 +35,24 @@ TEST(BalloonGeometryTest, SizeAndPlaceAboveTheWorkAreasCorner) {
     EXPECT_EQ(at.y + g.ClientHeight(), 995);
 }
 
+TEST(BalloonGeometryTest, ATextWiderThanTheWorkAreaIsCutSoTheBalloonStaysOnIt) {
+    const Rect work{0, 0, 1024, 738};
+    struct Case {
+        int W, fitted;
+    } cases[] = {{200, 200}, {994, 994}, {995, 994}, {30000, 994}};
+    for (const Case& c : cases) {
+        BalloonGeometry g = BalloonGeometry{c.W, 13}.FittedTo(work);
+        EXPECT_EQ(g.W, c.fitted) << c.W;
+        EXPECT_EQ(g.H, 13);
+        EXPECT_GE(g.Position(work).x, work.left) << c.W;
+    }
+    // A work area too narrow for even the smallest balloon keeps the smallest balloon.
+    EXPECT_EQ((BalloonGeometry{300, 13}.FittedTo({0, 0, 60, 738}).W), 50);
+    // The work area need not start at the screen's left edge.
+    const Rect right{1024, 0, 2048, 738};
+    EXPECT_EQ((BalloonGeometry{5000, 13}.FittedTo(right).Position(right).x), 1024);
+}
+
 TEST(BalloonGeometryTest, BodyTailButtonAndText) {
     BalloonGeometry g{50, 12};
     EXPECT_EQ(g.ClientWidth(), 70);

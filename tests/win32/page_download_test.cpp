@@ -58,6 +58,29 @@ TEST_F(PageDownloadTest, ErrorPagesAreDeliveredAsThePage) {
     EXPECT_EQ(Fetch("/test/status/500"), "<html>status 500 page</html>");
 }
 
+TEST_F(PageDownloadTest, AConnectionLostPartWayIsAFailedDownload) {
+    MemoryStream stream;
+    EXPECT_FALSE(GetHtmlSource(stream, StationUrl("/test/cut")));
+    // A good page comes whole again afterwards.
+    EXPECT_EQ(Fetch("/test/bytes/4000"), Pattern(4000));
+}
+
+TEST_F(PageDownloadTest, RedirectionsAreFollowedTenTimesAtMost) {
+    EXPECT_EQ(Fetch("/test/redirect/1"), "arrived");
+    EXPECT_EQ(Fetch("/test/redirect/10"), "arrived");
+    MemoryStream stream;
+    EXPECT_FALSE(GetHtmlSource(stream, StationUrl("/test/redirect/11")));
+    int before = std::stoi(Fetch("/test/redirect-loop/count").substr(6));
+    EXPECT_FALSE(GetHtmlSource(stream, StationUrl("/test/redirect-loop")));
+    // The first request and ten redirections, then no more.
+    EXPECT_EQ(std::stoi(Fetch("/test/redirect-loop/count").substr(6)), before + 11);
+}
+
+TEST_F(PageDownloadTest, AServerThatStopsSendingIsGivenUp) {
+    MemoryStream stream;
+    EXPECT_FALSE(GetHtmlSource(stream, StationUrl("/test/stall")));
+}
+
 TEST(NoProxyTest, AnAddressThatCannotBeReachedGivesFalseAndLeavesTheStream) {
     MemoryStream stream;
     stream.Write("kept", 4);

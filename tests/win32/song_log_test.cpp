@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "hold_file.h"
 #include "platform/unicode.h"
 #include "songlog/log_path_win32.h"
@@ -70,6 +74,48 @@ TEST_F(HeldLogTest, AReadOnlyLogIsLeftAsItWas) {
     ::SetFileAttributesW(WideFromUtf8(path).c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(ErrorOfSave(), "ファイル " + path + " を作成できません");
     EXPECT_EQ(SystemFileLayer().ReadAll(path), kOld);
+}
+
+// Run by the harness in a folder mounted read-only (wine_run.py --read-only-folder), which
+// holds a log: no temporary file can be made beside the log, and the log cannot be replaced.
+class ReadOnlyFolderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* folder = std::getenv("CANTIVO_READONLY_FOLDER");
+        if (!folder) GTEST_SKIP() << "needs a read-only folder from the harness";
+        folder_ = folder;
+        path = folder_ + "\\cantivolog.log";
+    }
+
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAW found{};
+        HANDLE search = ::FindFirstFileW(WideFromUtf8(folder_ + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return names;
+        do {
+            std::string name = Utf8FromWide(found.cFileName);
+            if (name != "." && name != "..") names.push_back(name);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+        return names;
+    }
+
+    std::string folder_;
+    std::string path;
+};
+
+TEST_F(ReadOnlyFolderTest, ASaveIntoAFolderThatTakesNoNewFilesChangesNothing) {
+    const std::string old = SystemFileLayer().ReadAll(path);
+    ASSERT_FALSE(old.empty());
+    std::string error = "no error";
+    try {
+        SaveCantivoLog(SystemFileLayer(), path, kSong, {}, LocalNow());
+    } catch (const CantivoError& e) {
+        error = e.Message();
+    }
+    EXPECT_TRUE(error == "ファイル " + path + " を作成できません" || error == "ファイル " + path + " は開けません") << error;
+    EXPECT_EQ(SystemFileLayer().ReadAll(path), old);
+    EXPECT_EQ(Names(), std::vector<std::string>{"cantivolog.log"});
 }
 
 }  // namespace
