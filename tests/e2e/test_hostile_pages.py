@@ -5,15 +5,12 @@ The next Get of a good page then works as ever."""
 import json
 import os
 import random
-import sys
 import time
 
 import pytest
 
 from desktop import GET, EXIT, PAGES, SCREEN_SIZE, wait_for
-
-sys.path.insert(0, PAGES)
-from make_pages import main_line, page, sub_line, time_line  # noqa: E402
+from make_pages import main_line, page, sub_line, time_line
 
 GOOD = open(os.path.join(PAGES, "good.html"), "rb").read()
 LONG = 5000  # bytes in a long marked line
