@@ -5,6 +5,7 @@ pointer lights, presses and drags it."""
 import time
 
 import pytest
+from PIL import Image
 
 from desktop import GET, EXIT, SCREEN_SIZE as SCREEN, wait_for
 
@@ -103,7 +104,8 @@ def trimmed(rows):
     return [row[first:last + 1] for row in rows]
 
 
-@pytest.mark.parametrize("cell, text", [(1, "春の海「序曲」"), (2, "カロＦＭ室内楽団／指揮：山田")])
+@pytest.mark.parametrize("cell, text", [(1, "春の海「序曲」"), (2, "カロＦＭ室内楽団／指揮：山田")],
+                         ids=["main-text", "sub-text"])
 def test_shift_jis_texts_show_as_japanese_glyphs(start, desktop, cell, text):
     """The page's Shift-JIS bytes appear as the very glyphs this Wine draws for the text's
     characters in the same font: not question marks, boxes or another code page's letters."""
@@ -111,7 +113,7 @@ def test_shift_jis_texts_show_as_japanese_glyphs(start, desktop, cell, text):
     balloon = show(program)
     desktop.park_pointer()
     image = desktop.screenshot("japanese")
-    balloon.crop(image).resize((balloon.width * 4, balloon.height * 4)).save(desktop.artifact_path("balloon-x4.png"))
+    balloon.crop(image).resize((balloon.width * 4, balloon.height * 4), Image.NEAREST).save(desktop.artifact_path("balloon-x4.png"))
     top = balloon.H + 10 if cell == 1 else 2 * balloon.H + 15
     shown = ink_rows(balloon.crop(image, 10, top, 10 + balloon.W, top + balloon.H))
     drawn = desktop.probe.ask("textink %s %d %s" % (FACE, EM, text))
