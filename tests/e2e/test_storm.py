@@ -66,7 +66,7 @@ def test_a_storm_of_clicks_mid_fade_and_mid_box(start, desktop, tmp_path):
         # Get while the error box is open, then the box answered.
         program.serve("bad-time.html")
         program.post_tray(WM_LBUTTONDBLCLK)
-        box = program.wait_box("Cantivo")
+        program.wait_box("Cantivo")
         program.serve(write_page(tmp_path, round_))
         program.post_tray(WM_LBUTTONDBLCLK)
         settle(program)
@@ -74,7 +74,6 @@ def test_a_storm_of_clicks_mid_fade_and_mid_box(start, desktop, tmp_path):
             program.press(program.boxes()[0])
         settle(program)
         assert_tidy(program, desktop, round_)
-        del box
 
     # Exit during a fade-out.
     program.post_tray(WM_LBUTTONDBLCLK)

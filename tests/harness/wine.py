@@ -40,6 +40,7 @@ class Wine:
             env.pop(name, None)
         env.update({
             "WINEPREFIX": prefix,
+            # Silent unless asked: CANTIVO_WINEDEBUG=+wininet shows what WinInet does.
             "WINEDEBUG": os.environ.get("CANTIVO_WINEDEBUG", "-all"),
             "WINEDLLOVERRIDES": "mscoree,mshtml=",
             "LOCPATH": self.locale_dir(),
