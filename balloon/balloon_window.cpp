@@ -13,7 +13,6 @@ BalloonGeometry Geometry(int textWidth, int lineHeight) { return BalloonGeometry
 
 POINT ToPoint(Point p) { return POINT{p.x, p.y}; }
 
-
 Rect WorkArea() {
     RECT work{};
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);

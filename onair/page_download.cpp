@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -76,11 +75,15 @@ Request SendGet(HINTERNET internet, const std::string& url, DWORD flags) {
 // follows a redirection loop for as long as the machine has ports to connect from.
 constexpr int kMostRedirections = 10;
 
+// A header's number; false when the answer has no such header.
+bool NumberHeader(HINTERNET page, DWORD header, DWORD& value) {
+    DWORD size = sizeof value;
+    return ::HttpQueryInfoA(page, header | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr) != FALSE;
+}
+
 DWORD StatusCode(HINTERNET page) {
     DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!::HttpQueryInfoA(page, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return 0;
-    return status;
+    return NumberHeader(page, HTTP_QUERY_STATUS_CODE, status) ? status : 0;
 }
 
 bool IsRedirection(DWORD status) {
@@ -112,17 +115,6 @@ Request OpenPage(HINTERNET internet, std::string url) {
     return {};
 }
 
-// The body's length as the server announced it; false when it announced none (a chunked
-// or closed-ended body).
-bool AnnouncedLength(HINTERNET page, unsigned long long& length) {
-    char digits[32] = {};
-    DWORD size = sizeof digits - 1;
-    if (!::HttpQueryInfoA(page, HTTP_QUERY_CONTENT_LENGTH, digits, &size, nullptr)) return false;
-    char* end = nullptr;
-    length = std::strtoull(digits, &end, 10);
-    return end != digits && *end == '\0';
-}
-
 }  // namespace
 
 bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
@@ -143,8 +135,9 @@ bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
         stream.Write(buffer, delivered);
         received += delivered;
     }
-    unsigned long long announced = 0;
-    if (AnnouncedLength(page, announced) && received != announced) return false;
+    // No announced length (a chunked or closed-ended body): the end is the end.
+    DWORD announced = 0;
+    if (NumberHeader(page, HTTP_QUERY_CONTENT_LENGTH, announced) && received != announced) return false;
     stream.SetPosition(0);
     return true;
 }

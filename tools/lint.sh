@@ -53,24 +53,15 @@ tidy() {  # build folder, extra clang-tidy arguments, --, files
         echo "no files to check in build/$build" >&2
         return 1
     fi
-    if command -v run-clang-tidy >/dev/null; then
-        local patterns=()
-        local file
-        # Its file arguments are regular expressions.
-        for file in "$@"; do patterns+=("^$(sed 's/[][\.*^$+?(){}|]/\\&/g' <<<"$root/$file")\$"); done
-        # Without its forced colours, the command line it prints for each file and the count of
-        # system-header warnings.
-        run-clang-tidy -quiet -j "$jobs" -p "$root/build/$build" "${extra[@]/#/-extra-arg=}" "${patterns[@]}" 2>&1 \
-            | sed -E $'s/\x1b\\[[0-9;]*m//g' | { grep -v -E '^(clang-tidy|[0-9]+ warnings? generated\.$)' || true; }
-        return "${PIPESTATUS[0]}"
-    fi
-    local failed=0
-    for file in "$@"; do
-        clang-tidy --quiet -p "$root/build/$build" "${extra[@]/#/--extra-arg=}" "$file" 2>&1 \
-            | { grep -v -E '^[0-9]+ warnings? generated\.$' || true; }
-        [ "${PIPESTATUS[0]}" -eq 0 ] || failed=1
-    done
-    return "$failed"
+    local patterns=()
+    local file
+    # run-clang-tidy (from the clang-tidy package) takes regular expressions for files.
+    for file in "$@"; do patterns+=("^$(sed 's/[][\.*^$+?(){}|]/\\&/g' <<<"$root/$file")\$"); done
+    # Without its forced colours, the command line it prints for each file and the count of
+    # system-header warnings.
+    run-clang-tidy -quiet -j "$jobs" -p "$root/build/$build" "${extra[@]/#/-extra-arg=}" "${patterns[@]}" 2>&1 \
+        | sed -E $'s/\x1b\\[[0-9;]*m//g' | { grep -v -E '^(clang-tidy|[0-9]+ warnings? generated\.$)' || true; }
+    return "${PIPESTATUS[0]}"
 }
 
 mapfile -t core < <(db_files lint-native)

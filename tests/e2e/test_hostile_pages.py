@@ -31,9 +31,9 @@ FITTED = "fitted"            # a balloon as wide as the screen allows, its close
 # id, what the station does (("page", BYTES) or a misbehaviour), and the outcome:
 # NOTHING, SEE_THROUGH, FITTED, or ("box", a part of the error box's text).
 CASES = [
-    ("status-404", ("status", 404), NOTHING),
-    ("status-500", ("status", 500), NOTHING),
-    ("redirect-loop", ("redirect-loop",), NOTHING),
+    ("status-404", ("as", "/test/status/404"), NOTHING),
+    ("status-500", ("as", "/test/status/500"), NOTHING),
+    ("redirect-loop", ("as", "/test/redirect-loop"), NOTHING),
     ("closed-mid-body", ("cut", GOOD, len(GOOD) - 60), NOTHING),  # in the sub text's line
     ("stalled-after-headers", ("stall",), NOTHING),
     ("50-MB", ("page", bytes(i % 251 for i in range(1 << 20)) * 50), NOTHING),
@@ -103,7 +103,7 @@ def test_a_hostile_page_ends_in_nothing_shown_or_the_error_box(start, desktop, t
                 assert right - left >= SCREEN_SIZE[0] - 10
                 desktop.screenshot("fitted")
     with open(desktop.artifact_path("held.json"), "w") as f:
-        json.dump({"held_s": round(held, 1), "requests": len(program.on_air_requests())}, f)
+        json.dump({"held_s": round(held, 1), "requests": len(program.station.requests)}, f)
 
     # The program goes on: a good page shows, and nothing was ever logged.
     program.station.misbehave(None)

@@ -16,9 +16,9 @@ with the absolute URL. It serves:
   /test/cut                  headers announcing 4000 bytes, 1000 of them, then closed
   /test/stall                headers announcing a body, then nothing until the station stops
 
-The on-air path can instead misbehave (Station.misbehave): answer with an error status,
-redirect to itself for ever, close the connection in the middle of the body, or send its
-headers and then nothing until the station stops.
+The on-air path can instead misbehave (Station.misbehave): answer as one of the test paths
+does, close the connection in the middle of the body, or send its headers and then nothing
+until the station stops.
 
 Every request is recorded (request line and headers) for the tests to read.
 """
@@ -36,6 +36,13 @@ ON_AIR_PATH = "/PC/FM/KALO-FM/onair.asp"
 
 def pattern_bytes(count):
     return bytes(i % 251 for i in range(count))
+
+
+# Test paths whose answer goes wrong on the wire (see Station.misbehave).
+STREAM_FAULTS = {
+    "/test/cut": ("cut", pattern_bytes(4000), 1000),
+    "/test/stall": ("stall",),
+}
 
 
 class Station:
@@ -56,19 +63,15 @@ class Station:
             def do_GET(self):
                 raw = station._record(self)
                 path = urllib.parse.urlsplit(self.path).path
+                misbehaviour = STREAM_FAULTS.get(path)
                 if path == ON_AIR_PATH and station.misbehaviour:
-                    return station._misbehave(self, station.misbehaviour)
-                if path == "/test/cut":
-                    return station._misbehave(self, ("cut", pattern_bytes(4000), 1000))
-                if path == "/test/stall":
-                    return station._misbehave(self, ("stall",))
+                    misbehaviour = station.misbehaviour
+                    if misbehaviour[0] == "as":
+                        path, misbehaviour = misbehaviour[1], None
+                if misbehaviour:
+                    return station._misbehave(self, misbehaviour)
                 status, body, *headers = station._answer(path, raw)
-                self.send_response(status)
-                for name, value in (headers[0] if headers else {}).items():
-                    self.send_header(name, value)
-                self.send_header("Content-Type", "text/html; charset=Shift_JIS")
-                self.send_header("Content-Length", str(len(body)))
-                self.end_headers()
+                station._head(self, status, len(body), *headers)
                 self.wfile.write(body)
 
             def log_message(self, *args):
@@ -94,8 +97,7 @@ class Station:
 
     def misbehave(self, how, *args):
         """The on-air path from now on answers so:
-          ("status", CODE)          that status with a small error page
-          ("redirect-loop",)        302 to itself
+          ("as", PATH)              as the test path PATH does (an error status, a redirection loop)
           ("cut", BYTES, N)         headers announcing BYTES, the first N of them, then closed
           ("stall",)                headers announcing a body, then nothing until stop()
           None                      the page file again"""
@@ -103,16 +105,7 @@ class Station:
 
     def _misbehave(self, handler, misbehaviour):
         how, *args = misbehaviour
-        if how == "status":
-            body = b"<html>status %d page</html>" % args[0]
-            self._head(handler, args[0], len(body))
-            handler.wfile.write(body)
-        elif how == "redirect-loop":
-            handler.send_response(302)
-            handler.send_header("Location", handler.path)
-            handler.send_header("Content-Length", "0")
-            handler.end_headers()
-        elif how == "cut":
+        if how == "cut":
             body, count = args
             self._head(handler, 200, len(body))
             handler.wfile.write(body[:count])
@@ -127,8 +120,10 @@ class Station:
             raise ValueError(how)
 
     @staticmethod
-    def _head(handler, status, length):
+    def _head(handler, status, length, headers=None):
         handler.send_response(status)
+        for name, value in (headers or {}).items():
+            handler.send_header(name, value)
         handler.send_header("Content-Type", "text/html; charset=Shift_JIS")
         handler.send_header("Content-Length", str(length))
         handler.end_headers()

@@ -45,6 +45,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -386,6 +387,39 @@ private:
 // any program still runs on it. Like a shell that has just started, it owns the one
 // "Shell_TrayWnd" window, which Shell_NotifyIcon sends its requests to, and announces itself with
 // the "TaskbarCreated" broadcast. It keeps every request it receives.
+// A window made and served on a thread of its own, until Stop closes it.
+class WindowThread {
+public:
+    ~WindowThread() { Stop(); }
+
+    // make runs on the new thread and returns the window to serve (null for none).
+    bool Start(std::function<HWND()> make) {
+        Stop();
+        thread_ = std::thread([this, make] { Serve(make()); });
+        for (int waited = 0; waited < 5000 && !window_; waited += 10) ::Sleep(10);
+        return window_ != nullptr;
+    }
+
+    void Stop() {
+        if (!thread_.joinable()) return;
+        if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+        window_ = nullptr;
+    }
+
+private:
+    void Serve(HWND window) {
+        if (!window) return;
+        window_ = window;
+        // WM_CLOSE reaches DefWindowProc, which destroys the window: the thread ends then.
+        MSG message{};
+        while (::IsWindow(window) && ::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+    }
+
+    std::thread thread_;
+    std::atomic<HWND> window_{nullptr};
+};
+
 class StandInShell {
 public:
     struct Request {
@@ -397,23 +431,13 @@ public:
         std::wstring tip;
     };
 
-    ~StandInShell() { Stop(); }
-
     bool Start() {
-        Stop();
-        thread_ = std::thread([this] { Run(); });
-        for (int waited = 0; waited < 5000 && !window_; waited += 10) ::Sleep(10);
-        if (!window_) return false;
+        if (!window_.Start([this] { return Make(); })) return false;
         ::SendNotifyMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
         return true;
     }
 
-    void Stop() {
-        if (!thread_.joinable()) return;
-        if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
-        thread_.join();
-        window_ = nullptr;
-    }
+    void Stop() { window_.Stop(); }
 
     std::vector<Request> Requests() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -449,18 +473,10 @@ private:
             self->requests_.push_back(request);
             return TRUE;
         }
-        if (message == WM_CLOSE) {
-            ::DestroyWindow(window);
-            return 0;
-        }
-        if (message == WM_DESTROY) {
-            ::PostQuitMessage(0);
-            return 0;
-        }
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
 
-    void Run() {
+    HWND Make() {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = &StandInShell::Procedure;
         windowClass.hInstance = ::GetModuleHandleW(nullptr);
@@ -468,15 +484,11 @@ private:
         ::RegisterClassW(&windowClass);
         HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                         nullptr, windowClass.hInstance, nullptr);
-        if (!window) return;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        window_ = window;
-        MSG message{};
-        while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+        if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        return window;
     }
 
-    std::thread thread_;
-    std::atomic<HWND> window_{nullptr};
+    WindowThread window_;
     std::mutex mutex_;
     std::vector<Request> requests_;
 };
@@ -517,20 +529,8 @@ void TextInk(Json& json, const std::wstring& face, int em, const std::wstring& t
 // A 16 x 16 topmost window with a given system cursor as its class cursor, on a thread of its own.
 class CursorPatch {
 public:
-    ~CursorPatch() { Stop(); }
-
-    bool Start(LPCWSTR cursor, int x, int y) {
-        thread_ = std::thread([this, cursor, x, y] { Run(cursor, x, y); });
-        for (int waited = 0; waited < 5000 && !window_; waited += 10) ::Sleep(10);
-        return window_ != nullptr;
-    }
-
-    void Stop() {
-        if (!thread_.joinable()) return;
-        if (window_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
-        thread_.join();
-        window_ = nullptr;
-    }
+    bool Start(LPCWSTR cursor, int x, int y) { return window_.Start([cursor, x, y] { return Make(cursor, x, y); }); }
+    void Stop() { window_.Stop(); }
 
 private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -541,14 +541,10 @@ private:
             ::SetCursor(reinterpret_cast<HCURSOR>(::GetClassLongPtrW(window, GCLP_HCURSOR)));
             return TRUE;
         }
-        if (message == WM_DESTROY) {
-            ::PostQuitMessage(0);
-            return 0;
-        }
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
 
-    void Run(LPCWSTR cursor, int x, int y) {
+    static HWND Make(LPCWSTR cursor, int x, int y) {
         static const wchar_t* const kClass = L"CantivoProbeCursorPatch";
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = &CursorPatch::Procedure;
@@ -558,17 +554,11 @@ private:
         windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(GRAY_BRUSH));
         ::UnregisterClassW(kClass, windowClass.hInstance);
         ::RegisterClassW(&windowClass);
-        HWND window = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClass, L"",
-                                        WS_POPUP | WS_VISIBLE, x, y, 16, 16, nullptr, nullptr, windowClass.hInstance,
-                                        nullptr);
-        if (!window) return;
-        window_ = window;
-        MSG message{};
-        while (::GetMessageW(&message, nullptr, 0, 0) > 0) ::DispatchMessageW(&message);
+        return ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kClass, L"", WS_POPUP | WS_VISIBLE,
+                                 x, y, 16, 16, nullptr, nullptr, windowClass.hInstance, nullptr);
     }
 
-    std::thread thread_;
-    std::atomic<HWND> window_{nullptr};
+    WindowThread window_;
 };
 
 class Probe {
