@@ -49,6 +49,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -395,7 +396,7 @@ public:
     // make runs on the new thread and returns the window to serve (null for none).
     bool Start(std::function<HWND()> make) {
         Stop();
-        thread_ = std::thread([this, make] { Serve(make()); });
+        thread_ = std::thread([this, make = std::move(make)] { Serve(make()); });
         for (int waited = 0; waited < 5000 && !window_; waited += 10) ::Sleep(10);
         return window_ != nullptr;
     }
