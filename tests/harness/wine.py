@@ -10,28 +10,82 @@ import fcntl
 import os
 import shutil
 import subprocess
+import tempfile
+import time
 from contextlib import contextmanager
 
 READY = ".cantivo-ready"
+BASE = "prefix"
+# Making a prefix takes about 15 s, copying one a few; another process may be doing either.
+LOCK_WAIT_S = 300
+BOOT_S = 300
+
+
+# The Wine folders whose lock this process holds.
+_HELD = set()
+
+
+class WineError(RuntimeError):
+    pass
 
 
 class Wine:
-    def __init__(self, wine_dir):
+    def __init__(self, wine_dir, say=None):
         self.dir = os.path.abspath(wine_dir)
+        self.say = say or (lambda line: None)
         os.makedirs(self.dir, exist_ok=True)
 
     @contextmanager
     def _locked(self):
-        with open(os.path.join(self.dir, ".lock"), "w") as lock:
-            fcntl.flock(lock, fcntl.LOCK_EX)
-            yield
+        """The folder's lock, shared with every other process that makes prefixes here.
+        flock locks do not nest across two opens of the file, so a second take in this same
+        process would wait on itself for ever: that is refused instead."""
+        if self.dir in _HELD:
+            raise WineError("the lock of %s is already held by this process" % self.dir)
+        path = os.path.join(self.dir, ".lock")
+        with open(path, "a+") as lock:
+            deadline = time.monotonic() + LOCK_WAIT_S
+            while True:
+                try:
+                    fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                    break
+                except BlockingIOError:
+                    if time.monotonic() >= deadline:
+                        lock.seek(0)
+                        raise WineError("gave up after %d s waiting for %s, held by %s"
+                                        % (LOCK_WAIT_S, path, lock.read().strip() or "another process")) from None
+                    time.sleep(0.2)
+            lock.seek(0)
+            lock.truncate()
+            lock.write("process %d\n" % os.getpid())
+            lock.flush()
+            _HELD.add(self.dir)
+            try:
+                yield
+            finally:
+                _HELD.discard(self.dir)
 
     def locale_dir(self):
+        """A generated ja_JP.UTF-8 locale, made once; it appears whole or not at all, so a
+        process reading it never sees one half-written by another."""
         path = os.path.join(self.dir, "locale")
-        if not os.path.isdir(os.path.join(path, "ja_JP.UTF-8")):
+        target = os.path.join(path, "ja_JP.UTF-8")
+        if not os.path.isdir(target):
             os.makedirs(path, exist_ok=True)
-            subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", os.path.join(path, "ja_JP.UTF-8")],
-                           check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            scratch = tempfile.mkdtemp(prefix=".making-", dir=path)
+            try:
+                made = os.path.join(scratch, "ja_JP.UTF-8")
+                result = subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8", made], capture_output=True,
+                                        text=True, timeout=120)
+                if not os.path.isdir(made):
+                    raise WineError("localedef could not make the ja_JP.UTF-8 locale: %s" % result.stderr.strip())
+                try:
+                    os.rename(made, target)
+                except OSError:
+                    if not os.path.isdir(target):  # else another process was first
+                        raise
+            finally:
+                shutil.rmtree(scratch, ignore_errors=True)
         return path
 
     def env(self, prefix, extra=None):
@@ -50,24 +104,31 @@ class Wine:
         env.update(extra or {})
         return env
 
-    def prefix(self, name="prefix"):
-        """The path of a ready prefix; the first call makes it (about 15 s)."""
+    def prefix(self, name=BASE):
+        """The path of a ready prefix; the first call makes it. Other prefixes are copies of
+        the base one, which is made first, under a lock of its own taking: the lock is never
+        taken twice at once."""
         path = os.path.join(self.dir, name)
-        if os.path.exists(os.path.join(path, READY)):
+        if self._ready(path):
             return path
+        base = None if name == BASE else self.prefix(BASE)
         with self._locked():
-            if not os.path.exists(os.path.join(path, READY)):
+            if not self._ready(path):
                 shutil.rmtree(path, ignore_errors=True)
-                if name == "prefix" or not self._copy_base(path):
+                if base is None or not self._copy(base, path):
+                    self.say("making the Wine prefix %s (first time only, about 15 s)" % path)
                     self._boot(path)
                 open(os.path.join(path, READY), "w").close()
         return path
 
-    def _copy_base(self, path):
-        """Copies the first prefix, which is much faster than booting another. Only a prefix
+    @staticmethod
+    def _ready(path):
+        return os.path.exists(os.path.join(path, READY))
+
+    def _copy(self, base, path):
+        """Copies the base prefix, which is much faster than booting another. Only a prefix
         at rest is copied: while a persistent wineserver (a running session) holds it, its
         registry on disk may be behind, so then the new prefix is booted instead."""
-        base = self.prefix()
         try:
             subprocess.run(["wineserver", "-w"], env=self.env(base), check=False, timeout=30)
         except subprocess.TimeoutExpired:
@@ -77,16 +138,28 @@ class Wine:
 
     def _boot(self, path):
         env = self.env(path)
-        quiet = dict(stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineboot", "-i"], env=env, check=True, **quiet)
-        for key, value, kind, data in (
-            (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N"),
-            (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
-        ):
-            subprocess.run(["wine", "reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"],
-                           env=env, check=True, **quiet)
-        subprocess.run(["wineserver", "-w"], env=env, check=False)
+        steps = [["wineboot", "-i"]] + [
+            ["wine", "reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"]
+            for key, value, kind, data in (
+                (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N"),
+                (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
+            )]
+        # Output goes to a file, not a pipe: the wineserver these start inherits it and would
+        # hold a pipe open after they end.
+        try:
+            with tempfile.TemporaryFile() as output:
+                for step in steps:
+                    status = subprocess.run(step, env=env, stdout=subprocess.DEVNULL, stderr=output,
+                                            timeout=BOOT_S).returncode
+                    if status != 0:
+                        output.seek(0)
+                        raise WineError("%s failed (status %d) making %s: %s" % (
+                            " ".join(step[:2]), status, path, output.read().decode(errors="replace")[-400:]))
+            subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=BOOT_S)
+        except subprocess.TimeoutExpired as error:
+            self.stop(path)
+            raise WineError("%s did not end within %d s making %s" % (" ".join(error.cmd[:2]), BOOT_S, path)) from None
 
     def stop(self, prefix):
-        subprocess.run(["wineserver", "-k"], env=self.env(prefix), check=False,
+        subprocess.run(["wineserver", "-k"], env=self.env(prefix), check=False, timeout=60,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
