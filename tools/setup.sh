@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
 # Installs what building and testing Cantivo needs on Debian; does nothing when all is there.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   wine64 wine xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic
-  python3-xlib python3-pil python3-pytest util-linux iproute2 locales time cppcheck clang-tidy
+  python3-xlib python3-pil python3-pytest python3-pyflakes util-linux iproute2 locales time cppcheck clang-tidy
 )
 
+echo "checking the packages"
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -gt 0 ] || exit 0
+
+mkdir -p build
+log=build/setup.log
+echo "installing ${#missing[@]} packages with apt-get (first time only, about a minute; log: $log)"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+# Never a silent wait: another apt-get holding dpkg's lock is waited for two minutes at most.
+apt=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive timeout 1200 apt-get -o DPkg::Lock::Timeout=120)
+if ! { "${apt[@]}" update -q && "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+  tail -n 20 "$log" >&2
+  echo "setup: apt-get could not install ${missing[*]}; the whole log is in $log" >&2
+  exit 1
 fi

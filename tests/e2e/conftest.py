@@ -79,19 +79,19 @@ def _dump_state(session, programs):
     state = {"programs": [{"folder": p.folder, "running": p.running(),
                            "status": p.process.returncode if p.process else None} for p in programs]}
     try:
-        session.screenshot("failure")
+        session.screen.screenshot("failure")
         for command in ("tray", "foreground", "menus", "boxes", "windows"):
             state[command] = session.probe.ask(command)
     except Exception as error:  # the state is a help; the failure itself is already reported
         state["error"] = repr(error)
-    folder = os.path.join(session.artifacts_dir, session.label)
+    folder = os.path.join(session.artifacts_dir, session.screen.label)
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, "state.json"), "w") as f:
         json.dump(state, f, ensure_ascii=False, indent=1)
 
 
 def _programs(session, request):
-    session.begin(request.node.name)
+    session.screen.begin(request.node.name)
     started = []
 
     def start(page="good.html", log=None, wait_icon=True):

@@ -7,42 +7,13 @@ import time
 import pytest
 from PIL import Image
 
-from desktop import GET, EXIT, SCREEN_SIZE as SCREEN, wait_for
+from session import SCREEN_SIZE as SCREEN, wait_for
+from shown_balloon import Balloon, drawn_ink
+from tray import EXIT, GET
 
 FILL = (206, 255, 255)
 OUTLINE = (49, 101, 255)
 HOT_FILL = (255, 207, 156)
-# What the program's font falls back to on this system, and its em at 96 dpi.
-FACE, EM = "IPAPGothic", 12
-
-
-class Balloon:
-    """The shown balloon's rectangle, with W and H read back from its size."""
-
-    def __init__(self, shown):
-        self.rect = tuple(shown["rect"])
-        self.xid = shown["xid"]
-        left, top, right, bottom = self.rect
-        self.width, self.height = right - left, bottom - top
-        self.W, self.H = self.width - 20, (self.height - 37) // 3
-
-    def at(self, x, y):
-        """Screen point of the client point x, y."""
-        return self.rect[0] + x, self.rect[1] + y
-
-    def pixel(self, image, x, y):
-        return image.getpixel(self.at(x, y))
-
-    def crop(self, image, left=0, top=0, right=None, bottom=None):
-        return image.crop(self.at(left, top) + self.at(self.width if right is None else right,
-                                                       self.height if bottom is None else bottom))
-
-    def button_centre(self):
-        return self.at(self.W + 5, 10)
-
-    def body_point(self):
-        """On the body, left of the close button and clear of the texts' ink."""
-        return self.at(self.W - 8, 10)
 
 
 def show(program):
@@ -62,8 +33,8 @@ def test_the_balloon_is_sized_placed_and_painted_from_its_texts(start, desktop):
     # 10 pixels left of the work area's right edge, 5 above its bottom edge.
     assert balloon.rect[2:] == (SCREEN[0] - 10, SCREEN[1] - 5)
 
-    desktop.park_pointer()
-    image = desktop.screenshot("balloon")
+    desktop.screen.park_pointer()
+    image = desktop.screen.screenshot("balloon")
     background = image.getpixel((SCREEN[0] // 2, SCREEN[1] // 3))
 
     def pixel(x, y):
@@ -87,23 +58,6 @@ def test_the_balloon_is_sized_placed_and_painted_from_its_texts(start, desktop):
     assert pixel(width - 1, height - 1) == background
 
 
-def ink_rows(image):
-    """The rows of an image's dark pixels, trimmed to the ink's bounding box."""
-    rows = ["".join("#" if sum(image.getpixel((x, y))) < 3 * 128 else "." for x in range(image.width))
-            for y in range(image.height)]
-    return trimmed(rows)
-
-
-def trimmed(rows):
-    inked = [y for y, row in enumerate(rows) if "#" in row]
-    if not inked:
-        return []
-    rows = rows[inked[0]:inked[-1] + 1]
-    first = min(row.index("#") for row in rows if "#" in row)
-    last = max(row.rindex("#") for row in rows if "#" in row)
-    return [row[first:last + 1] for row in rows]
-
-
 @pytest.mark.parametrize("cell, text", [(1, "春の海「序曲」"), (2, "カロＦＭ室内楽団／指揮：山田")],
                          ids=["main-text", "sub-text"])
 def test_shift_jis_texts_show_as_japanese_glyphs(start, desktop, cell, text):
@@ -111,33 +65,32 @@ def test_shift_jis_texts_show_as_japanese_glyphs(start, desktop, cell, text):
     characters in the same font: not question marks, boxes or another code page's letters."""
     program = start("sample-onair.html")
     balloon = show(program)
-    desktop.park_pointer()
-    image = desktop.screenshot("japanese")
-    balloon.crop(image).resize((balloon.width * 4, balloon.height * 4), Image.NEAREST).save(desktop.artifact_path("balloon-x4.png"))
-    top = balloon.H + 10 if cell == 1 else 2 * balloon.H + 15
-    shown = ink_rows(balloon.crop(image, 10, top, 10 + balloon.W, top + balloon.H))
-    drawn = desktop.probe.ask("textink %s %d %s" % (FACE, EM, text))
-    assert shown == trimmed(drawn["rows"]), "\n".join(["shown:"] + shown + ["expected:"] + trimmed(drawn["rows"]))
+    desktop.screen.park_pointer()
+    image = desktop.screen.screenshot("japanese")
+    balloon.crop(image).resize((balloon.width * 4, balloon.height * 4), Image.NEAREST).save(desktop.screen.artifact_path("balloon-x4.png"))
+    shown = balloon.cell_ink(image, cell)
+    drawn = drawn_ink(desktop.probe, text)
+    assert shown == drawn, "\n".join(["shown:"] + shown + ["expected:"] + drawn)
 
 
 def test_an_empty_sub_text_shows_a_fully_see_through_balloon(start, desktop):
     program = start("empty-sub.html")
-    desktop.park_pointer()
-    before = desktop.screenshot("before")
+    desktop.screen.park_pointer()
+    before = desktop.screen.screenshot("before")
     balloon = show(program)
-    after = desktop.screenshot("shown")
+    after = desktop.screen.screenshot("shown")
     assert balloon.crop(after).tobytes() == balloon.crop(before).tobytes()
 
 
 def lit(desktop, balloon):
     """The close button's square as it shows: lit, plain, or neither (mid-change)."""
-    image = desktop.screenshot("button")
+    image = desktop.screen.screenshot("button")
     inside = {balloon.pixel(image, balloon.W + 5, 7), balloon.pixel(image, balloon.W + 1, 10)}
     return True if inside == {HOT_FILL} else False if inside == {FILL} else None
 
 
 def test_the_close_button_lights_under_the_pointer_with_the_hand_cursor(start, desktop):
-    arrow, hand = desktop.system_cursor("arrow"), desktop.system_cursor("hand")
+    arrow, hand = desktop.screen.system_cursor("arrow"), desktop.screen.system_cursor("hand")
     assert arrow != hand
     program = start()
     balloon = show(program)
@@ -145,12 +98,12 @@ def test_the_close_button_lights_under_the_pointer_with_the_hand_cursor(start, d
     # Alternately on and off the button, its edges included: x = W + 10 and y = 15 are off.
     for x, y, on in [(W + 5, 10, True), (W + 10, 10, False), (W + 9, 14, True), (W + 5, 15, False),
                      (W, 5, True), (W - 1, 5, False), (W + 5, 10, True), (W - 8, 10, False)]:
-        desktop.move_pointer(*balloon.at(x, y))
+        desktop.screen.move_pointer(*balloon.at(x, y))
         wait_for(lambda: lit(desktop, balloon) is on, what="the button %s at %d,%d" % ("lit" if on else "plain", x, y))
-        wait_for(lambda: desktop.x_cursor() == (hand if on else arrow),
+        wait_for(lambda: desktop.screen.x_cursor() == (hand if on else arrow),
                  what="the %s cursor at %d,%d" % ("hand" if on else "arrow", x, y))
         # The cross is drawn over the lit square as over the plain one.
-        image = desktop.screenshot("cross")
+        image = desktop.screen.screenshot("cross")
         assert balloon.pixel(image, W + 2, 7) == OUTLINE and balloon.pixel(image, W, 5) == OUTLINE
     assert program.shown() and rect_of(program) == balloon.rect
 
@@ -165,8 +118,8 @@ def fades_out(values):
 def test_a_click_on_the_close_button_closes_the_balloon_with_its_fade(start, desktop):
     program = start()
     balloon = show(program)
-    with desktop.opacity_changes(balloon.xid) as values:
-        desktop.click(*balloon.button_centre())
+    with desktop.screen.opacity_changes(balloon.xid) as values:
+        desktop.screen.click(*balloon.button_centre())
         program.wait_hidden()
     assert fades_out(values), values
     assert rect_of(program) == balloon.rect
@@ -178,11 +131,11 @@ def test_a_click_on_the_close_button_closes_the_balloon_with_its_fade(start, des
 def drag(desktop, start_point, by, steps=8):
     """A press at start_point, the pointer moved by `by` in steps, then the release."""
     x, y = start_point
-    desktop.move_pointer(x, y)
-    desktop.xdotool("mousedown", 1)
+    desktop.screen.move_pointer(x, y)
+    desktop.screen.xdotool("mousedown", 1)
     for i in range(1, steps + 1):
-        desktop.xdotool("mousemove", x + by[0] * i // steps, y + by[1] * i // steps, "sleep", 0.05)
-    desktop.xdotool("sleep", 0.2, "mouseup", 1)
+        desktop.screen.xdotool("mousemove", x + by[0] * i // steps, y + by[1] * i // steps, "sleep", 0.05)
+    desktop.screen.xdotool("sleep", 0.2, "mouseup", 1)
 
 
 def moved(rect, by):
@@ -197,7 +150,7 @@ def test_dragging_the_body_moves_the_balloon_and_the_next_get_places_it_again(st
     wait_for(lambda: rect_of(program) == moved(balloon.rect, by), what="the balloon to follow the pointer")
     time.sleep(0.5)
     assert program.shown(), "a drag of the body closed the balloon"
-    image = desktop.screenshot("dragged")
+    image = desktop.screen.screenshot("dragged")
     assert Balloon({"rect": moved(balloon.rect, by), "xid": 0}).pixel(image, balloon.width // 2, 0) == OUTLINE
 
     program.double_click_icon()
@@ -217,7 +170,7 @@ def test_a_drag_that_starts_on_the_close_button_moves_the_balloon_then_closes_it
 def test_a_right_click_on_the_text_closes_the_balloon_and_a_middle_click_does_nothing(start, desktop, button, closes):
     program = start()
     balloon = show(program)
-    desktop.click(*balloon.at(12, balloon.H + 14), button=button)
+    desktop.screen.click(*balloon.at(12, balloon.H + 14), button=button)
     if closes:
         program.wait_hidden()
     else:

@@ -5,7 +5,7 @@ import time
 
 import pytest
 
-from desktop import EXIT, GET
+from tray import EXIT, GET
 
 PERIOD_S = 60
 # The second Get comes half a period after the first, so the two possible closing times, one
@@ -40,7 +40,7 @@ def test_balloon_closes_one_minute_after_the_first_get_even_after_a_save_and_a_n
         program.wait_hidden(timeout=max(1.0, first_get + CLOSED_BY_S - time.monotonic()))
     except TimeoutError:
         pytest.fail("the balloon was still shown %d s after the first Get" % CLOSED_BY_S)
-    desktop.screenshot("closed by the timer")
+    desktop.screen.screenshot("closed by the timer")
     menu = program.open_menu()
     assert menu.captions() == [GET, "-", EXIT]
     menu.escape()

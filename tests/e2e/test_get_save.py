@@ -7,7 +7,8 @@ import time
 
 import pytest
 
-from desktop import EXIT, GET, SAVE, unix_path, windows_path
+from desktop import unix_path, windows_path
+from tray import EXIT, GET, SAVE
 
 # good.html's on-air time, main text and sub text, as tests/pages/make_pages.py writes them.
 GOOD_TIME = "21:38"
@@ -69,7 +70,7 @@ def test_a_time_that_does_not_read_shows_an_error_and_the_program_goes_on(start,
     box = program.wait_box("Cantivo")
     assert box["text"] == "'25:61' is not a valid time."
     assert box["icon"]
-    assert desktop.red_share(box["icon_rect"]) > ERROR_ICON_RED_SHARE
+    assert desktop.screen.red_share(box["icon_rect"]) > ERROR_ICON_RED_SHARE
     assert not program.main_window()["visible"]
     program.press(box)
     assert program.running()
@@ -133,12 +134,12 @@ def test_a_save_that_cannot_write_says_so_and_keeps_the_balloon(start, desktop, 
     with blocked(program):
         program.save()
         box = program.wait_box("Cantivo")
-        desktop.screenshot("error box")
+        desktop.screen.screenshot("error box")
         match = CANNOT_WRITE.match(box["text"])
         assert match, box["text"]
         assert unix_path(match.group(1)).lower() == program.log_path.lower()
         assert box["icon"]
-        assert desktop.red_share(box["icon_rect"]) > ERROR_ICON_RED_SHARE
+        assert desktop.screen.red_share(box["icon_rect"]) > ERROR_ICON_RED_SHARE
         program.press(box)
 
         assert program.shown()
@@ -157,7 +158,7 @@ def test_offline_get_says_not_connected(start_offline, offline_desktop):
     box = program.wait_box("not connected.")
     assert box["text"] == "Cantivo"
     assert not box["icon"]
-    offline_desktop.screenshot("not connected")
+    offline_desktop.screen.screenshot("not connected")
     program.press(box)
     assert program.running()
     assert not program.main_window()["visible"]

@@ -9,7 +9,9 @@ import time
 
 import pytest
 
-from desktop import GET, EXIT, PAGES, SCREEN_SIZE, wait_for
+from desktop import PAGES
+from session import SCREEN_SIZE, wait_for
+from tray import EXIT, GET
 from make_pages import main_line, page, sub_line, time_line
 
 GOOD = open(os.path.join(PAGES, "good.html"), "rb").read()
@@ -70,8 +72,8 @@ def wait_idle(program, timeout):
 def test_a_hostile_page_ends_in_nothing_shown_or_the_error_box(start, desktop, tmp_path, name, setup, outcome):
     program = start()
     serve(program, tmp_path, name, setup)
-    desktop.park_pointer()
-    before = desktop.screenshot("before")
+    desktop.screen.park_pointer()
+    before = desktop.screen.screenshot("before")
     began = time.monotonic()
     program.double_click_icon()
     wait_for(program.on_air_requests, what="the Get to reach the station")
@@ -95,14 +97,14 @@ def test_a_hostile_page_ends_in_nothing_shown_or_the_error_box(start, desktop, t
             balloon = program.wait_shown()
             left, top, right, bottom = balloon["rect"]
             if outcome == SEE_THROUGH:
-                after = desktop.screenshot("shown")
+                after = desktop.screen.screenshot("shown")
                 box = (left, top, right, bottom)
                 assert after.crop(box).tobytes() == before.crop(box).tobytes()
             else:  # FITTED: the whole balloon on the screen, its right edge where it belongs
                 assert left >= 0 and (right, bottom) == (SCREEN_SIZE[0] - 10, SCREEN_SIZE[1] - 5)
                 assert right - left >= SCREEN_SIZE[0] - 10
-                desktop.screenshot("fitted")
-    with open(desktop.artifact_path("held.json"), "w") as f:
+                desktop.screen.screenshot("fitted")
+    with open(desktop.screen.artifact_path("held.json"), "w") as f:
         json.dump({"held_s": round(held, 1), "requests": len(program.station.requests)}, f)
 
     # The program goes on: a good page shows, and nothing was ever logged.

@@ -5,7 +5,8 @@ a stray window or icon, and the log holds each saved song once."""
 
 import time
 
-from desktop import WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, wait_for
+from desktop import WM_LBUTTONDBLCLK, WM_RBUTTONDOWN
+from session import wait_for
 from make_pages import main_line, page, sub_line, time_line
 
 WM_COMMAND = 0x0111
@@ -37,7 +38,7 @@ def settle(program):
 
 def assert_tidy(program, desktop, round_):
     assert program.running(), "round %d: the program ended" % round_
-    assert len(desktop.tray_icons()) == 1, "round %d: %d tray icons" % (round_, len(desktop.tray_icons()))
+    assert len(desktop.tray.icons()) == 1, "round %d: %d tray icons" % (round_, len(desktop.tray.icons()))
     assert not program.menus() and not program.boxes(), "round %d: a menu or box was left open" % round_
     visible = [w for w in program.windows() if w["visible"]]
     assert all(w["class"] == "TfrmCantivo" for w in visible), "round %d: stray windows %s" % (round_, visible)
@@ -81,7 +82,7 @@ def test_a_storm_of_clicks_mid_fade_and_mid_box(start, desktop, tmp_path):
     right_press_on_balloon(program)
     program.post(WM_COMMAND, EXIT_COMMAND)
     assert program.wait_exit() == 0
-    wait_for(lambda: not desktop.tray_icons(), what="the icon to go with the program")
+    wait_for(lambda: not desktop.tray.icons(), what="the icon to go with the program")
 
     log = program.log_bytes()
     lines = log.split(b"\r\n")

@@ -6,9 +6,11 @@ import signal
 
 import pytest
 
-from desktop import (APPLICATION_CLASS, EXIT, GET, LWA_ALPHA, LWA_COLORKEY, MAIN_CLASS, SAVE, TRAY_MESSAGE,
-                     WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONDOWN,
-                     WM_RBUTTONUP, WS_EX_LAYERED, wait_for)
+from desktop import (APPLICATION_CLASS, LWA_ALPHA, LWA_COLORKEY, MAIN_CLASS, TRAY_MESSAGE, WM_LBUTTONDBLCLK,
+                     WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_RBUTTONUP,
+                     WS_EX_LAYERED)
+from session import wait_for
+from tray import EXIT, GET, SAVE
 
 WS_POPUP = 0x80000000
 WS_CAPTION = 0x00C00000
@@ -21,7 +23,7 @@ NIM_ADD = 0
 def test_at_start_only_the_icon_shows(start, desktop):
     program = start()
 
-    icons = desktop.tray_icons()
+    icons = desktop.tray.icons()
     assert len(icons) == 1
     main = program.main_window()
     assert main["exists"] and main["title"] == "Cantivo"
@@ -40,9 +42,9 @@ def test_at_start_only_the_icon_shows(start, desktop):
     windows = program.windows()
     assert {w["class"] for w in windows} >= {MAIN_CLASS, APPLICATION_CLASS}
     assert [w["class"] for w in windows if w["visible"]] == []
-    assert [hex(w["xid"]) for w in windows if desktop.x_viewable(w["xid"])] == []
+    assert [hex(w["xid"]) for w in windows if desktop.screen.x_viewable(w["xid"])] == []
     assert program.on_air_requests() == []
-    desktop.screenshot("started")
+    desktop.screen.screenshot("started")
 
 
 # The tray's callback with mouse messages that must do nothing: presses and releases that are
@@ -89,13 +91,13 @@ def test_double_click_shows_the_balloon_and_the_menu_then_offers_save(start, des
     shown = program.wait_shown()
     assert shown["layered"]["alpha"] == 180
     assert shown["layered"]["key"] == WHITE
-    assert desktop.x_viewable(shown["xid"])
-    assert desktop.x_opacity(shown["xid"]) == 0xB4B4B4B4
+    assert desktop.screen.x_viewable(shown["xid"])
+    assert desktop.screen.x_opacity(shown["xid"]) == 0xB4B4B4B4
     left, top, right, bottom = shown["rect"]
     assert 0 <= left < right <= 1024 and 0 <= top < bottom <= 768
     assert len(program.on_air_requests()) == 1
-    desktop.park_pointer()
-    desktop.screenshot("balloon")
+    desktop.screen.park_pointer()
+    desktop.screen.screenshot("balloon")
     menu = program.open_menu()
     assert menu.captions() == [SAVE, "-", EXIT]
     menu.escape()
@@ -117,7 +119,7 @@ def test_get_from_the_menu_shows_the_balloon(start, choose):
 
 
 def _screen_size(desktop):
-    screen = desktop._x.screen()
+    screen = desktop.screen.x.screen()
     return screen.width_in_pixels, screen.height_in_pixels
 
 
@@ -131,7 +133,7 @@ def test_right_press_opens_the_menu_at_the_pointer(start, desktop, where):
     else:
         # The press as the tray reports it, with the pointer where the menu cannot fit.
         x, y = width - 3, height - 3
-        desktop.move_pointer(x, y)
+        desktop.screen.move_pointer(x, y)
         program.post_tray(WM_RBUTTONDOWN)
     menu = program.wait_menu()
 
@@ -158,7 +160,7 @@ def test_exit_removes_the_icon_and_ends_the_program(start, desktop, balloon):
     program.exit()
 
     assert program.wait_exit() == 0
-    assert desktop.tray_icons() == []
+    assert desktop.tray.icons() == []
 
 
 @pytest.mark.parametrize("which", ["the same exe", "a copy in another folder"])
@@ -171,7 +173,7 @@ def test_a_second_start_ends_at_once_without_an_icon(start, desktop, which):
     second = program.start_another(exe)
 
     assert second.wait(timeout=30) == 0
-    assert len(desktop.tray_icons()) == 1
+    assert len(desktop.tray.icons()) == 1
     assert [b for b in desktop.probe.ask("boxes")["boxes"]] == []
     # The first one runs on as before.
     assert program.running()
@@ -183,7 +185,7 @@ def test_a_second_start_ends_at_once_without_an_icon(start, desktop, which):
 def new_wine_session_after(desktop):
     """For a test that kills Wine's explorer: the session's desktop is started anew afterwards."""
     yield
-    desktop.restart_wine()
+    desktop.session.restart_wine()
 
 
 def test_icon_is_added_again_when_the_shell_restarts(start, desktop, new_wine_session_after):
@@ -193,10 +195,10 @@ def test_icon_is_added_again_when_the_shell_restarts(start, desktop, new_wine_se
     # Wine 8 keeps a killed explorer's desktop window, so no new explorer can take the desktop
     # while the program runs; the probe stands in for the restarted shell instead, as the
     # owner of "Shell_TrayWnd" that broadcasts "TaskbarCreated".
-    for pid in desktop.explorer_pids():
+    for pid in desktop.session.explorer_pids():
         os.kill(pid, signal.SIGKILL)
-    wait_for(lambda: not desktop.explorer_pids(), what="explorer to end")
-    wait_for(lambda: not desktop.tray()["exists"], what="the tray to go")
+    wait_for(lambda: not desktop.session.explorer_pids(), what="explorer to end")
+    wait_for(lambda: not desktop.tray.window()["exists"], what="the tray to go")
     assert program.running()
     desktop.probe.ask("shell start")
 

@@ -29,6 +29,30 @@ class WineError(RuntimeError):
     pass
 
 
+def take_lock(path, wait_s, holder):
+    """An exclusive flock on path, held while the returned file stays open. Waits at most
+    wait_s seconds for holder to let go, then raises; the file names the holding process."""
+    lock = open(path, "a+")
+    deadline = time.monotonic() + wait_s
+    while True:
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            break
+        except BlockingIOError:
+            if time.monotonic() >= deadline:
+                lock.seek(0)
+                named = lock.read().strip()
+                lock.close()
+                raise WineError("gave up after %d s waiting for %s (%s, %s)"
+                                % (wait_s, holder, path, named or "held")) from None
+            time.sleep(0.2)
+    lock.seek(0)
+    lock.truncate()
+    lock.write("held by process %d\n" % os.getpid())
+    lock.flush()
+    return lock
+
+
 class Wine:
     def __init__(self, wine_dir, say=None):
         self.dir = os.path.abspath(wine_dir)
@@ -42,23 +66,7 @@ class Wine:
         process would wait on itself for ever: that is refused instead."""
         if self.dir in _HELD:
             raise WineError("the lock of %s is already held by this process" % self.dir)
-        path = os.path.join(self.dir, ".lock")
-        with open(path, "a+") as lock:
-            deadline = time.monotonic() + LOCK_WAIT_S
-            while True:
-                try:
-                    fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-                    break
-                except BlockingIOError:
-                    if time.monotonic() >= deadline:
-                        lock.seek(0)
-                        raise WineError("gave up after %d s waiting for %s, held by %s"
-                                        % (LOCK_WAIT_S, path, lock.read().strip() or "another process")) from None
-                    time.sleep(0.2)
-            lock.seek(0)
-            lock.truncate()
-            lock.write("process %d\n" % os.getpid())
-            lock.flush()
+        with take_lock(os.path.join(self.dir, ".lock"), LOCK_WAIT_S, "another process making a Wine prefix"):
             _HELD.add(self.dir)
             try:
                 yield
@@ -133,6 +141,7 @@ class Wine:
             subprocess.run(["wineserver", "-w"], env=self.env(base), check=False, timeout=30)
         except subprocess.TimeoutExpired:
             return False
+        self.say("copying the Wine prefix to %s" % path)
         shutil.copytree(base, path, symlinks=True)
         return True
 

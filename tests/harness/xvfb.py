@@ -1,22 +1,25 @@
 """A private Xvfb display, without a window manager (one made menus and drags worse)."""
 
 import os
+import select
 import subprocess
 
 
 class Xvfb:
-    def __init__(self, width=1024, height=768):
+    def __init__(self, width=1024, height=768, preexec_fn=None):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height),
              "-br", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=preexec_fn)
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
-            number = pipe.readline().strip()
+            ready, _, _ = select.select([pipe], [], [], 30)
+            number = pipe.readline().strip() if ready else ""
         if not number:
             self.process.kill()
-            raise RuntimeError("Xvfb did not start")
+            self.process.wait()
+            raise RuntimeError("Xvfb did not start within 30 s")
         self.display = ":" + number
 
     def stop(self):

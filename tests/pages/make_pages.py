@@ -50,9 +50,13 @@ def page(*body):
     return ("\r\n".join(lines) + "\r\n").encode("cp932")
 
 
+# The demo's page: its time as the page writes it and as the balloon shows it, its main text
+# and its sub text.
+SAMPLE = {"time": "PM 9:05", "shown_time": "21:05", "main": "春の海「序曲」", "sub": "カロＦＭ室内楽団／指揮：山田"}
+
 PAGES = {
     "good.html": page(time_line("21:38"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
-    "sample-onair.html": page(time_line("PM 9:05"), main_line("春の海「序曲」"), sub_line("カロＦＭ室内楽団／指揮：山田")),
+    "sample-onair.html": page(time_line(SAMPLE["time"]), main_line(SAMPLE["main"]), sub_line(SAMPLE["sub"])),
     "empty-sub.html": page(time_line("06:30"), main_line("朝の歌"), sub_line("")),
     "bad-time.html": page(time_line("25:61"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
     "no-marker.html": page(time_line("08:15"), "      <span>番組表</span>"),

@@ -1,0 +1,139 @@
+"""The README's start command, run as a newcomer runs it: `tools/start.sh --demo` with no
+display, against a Wine folder that holds no prefix yet. It must reach a running program with
+its tray icon, show the balloon through a Get in the tray, save its screenshot and print the
+texts, and, stopped by a Ctrl-C or a SIGTERM, leave nothing behind."""
+
+import os
+import re
+import select
+import signal
+import socket
+import subprocess
+import time
+
+import pytest
+from PIL import Image
+
+import processes
+from make_pages import SAMPLE
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+READY = "Ctrl-C ends Cantivo and everything this command started."
+# The first run makes the Wine prefix (about 15 s) and starts Wine cold; the build is reused.
+FIRST_RUN_S = 300
+STOP_S = 60
+FILL = (206, 255, 255)
+
+
+class StartCommand:
+    def __init__(self, wine_dir):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        env["CANTIVO_WINE_DIR"] = wine_dir
+        self.prefix = os.path.join(wine_dir, "prefix-run")
+        # A process group of its own, as a shell gives a command it starts.
+        self.process = subprocess.Popen(["bash", os.path.join(ROOT, "tools", "start.sh"), "--demo"], cwd=ROOT, env=env,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True)
+        self.lines = []
+        self._buffer = b""
+
+    def read_until(self, line, timeout):
+        deadline = time.monotonic() + timeout
+        out = self.process.stdout.fileno()
+        while line not in self.lines:
+            left = deadline - time.monotonic()
+            if left <= 0 or self.process.poll() is not None and not select.select([out], [], [], 0)[0]:
+                raise AssertionError("no %r within %.0f s; it printed:\n%s" % (line, timeout, self.output()))
+            if select.select([out], [], [], left)[0]:
+                chunk = os.read(out, 65536)
+                if not chunk:
+                    continue
+                self._buffer += chunk
+                *done, self._buffer = self._buffer.split(b"\n")
+                self.lines += [d.decode("utf-8") for d in done]
+        return self.lines
+
+    def output(self):
+        return "\n".join(self.lines)
+
+    def value(self, pattern):
+        for line in self.lines:
+            match = re.search(pattern, line)
+            if match:
+                return match.group(1)
+        raise AssertionError("nothing matches %r in:\n%s" % (pattern, self.output()))
+
+    def children(self):
+        """The command's own child processes (Xvfb, Wine's): they are the Python's children."""
+        found = []
+        for pid in processes.pids():
+            try:
+                with open("/proc/%d/stat" % pid) as f:
+                    parent = int(f.read().rsplit(")", 1)[1].split()[1])
+            except (OSError, ValueError, IndexError):
+                continue
+            if parent == self.process.pid:
+                found.append(pid)
+        return found
+
+    def kill(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait()
+
+
+def alive(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def port_open(port):
+    with socket.socket() as s:
+        s.settimeout(2)
+        return s.connect_ex(("127.0.0.1", port)) == 0
+
+
+@pytest.fixture(scope="module")
+def wine_dir(tmp_path_factory):
+    """A Wine folder with no prefix in it yet, shared by the runs in order."""
+    return str(tmp_path_factory.mktemp("first-run-wine"))
+
+
+@pytest.mark.parametrize("stop", ["ctrl-c", "sigterm"])
+def test_the_start_command_shows_the_demo_and_leaves_nothing_behind(wine_dir, stop):
+    first_run = not os.path.isdir(os.path.join(wine_dir, "prefix-run"))
+    command = StartCommand(wine_dir)
+    try:
+        command.read_until(READY, FIRST_RUN_S)
+        printed = command.output()
+        if first_run:
+            assert "making the Wine prefix" in printed
+        assert "Cantivo is running" in printed
+        # The texts the balloon shows, as UTF-8 on the terminal.
+        for name, text in [("time", SAMPLE["shown_time"]), ("main text", SAMPLE["main"]), ("sub text", SAMPLE["sub"])]:
+            assert re.search(r"^\s+%s\s+%s$" % (name, re.escape(text)), printed, re.M), printed
+        shot = os.path.join(ROOT, command.value(r"the balloon, 4 times enlarged: (\S+)"))
+        with Image.open(shot) as image:
+            colours = {colour for _, colour in image.convert("RGB").getcolors(1 << 20)}
+        assert FILL in colours
+
+        display = command.value(r"the display is :(\d+)")
+        port = int(command.value(r"the demo station: http://127\.0\.0\.1:(\d+)"))
+        children = command.children()
+        assert children and port_open(port)
+        assert any(b"cantivo.exe" in b" ".join(processes.cmdline(pid)) for pid in processes.in_prefix(command.prefix))
+
+        if stop == "ctrl-c":
+            os.killpg(command.process.pid, signal.SIGINT)
+        else:
+            command.process.send_signal(signal.SIGTERM)
+        status = command.process.wait(timeout=STOP_S)
+        assert status == 128 + (signal.SIGINT if stop == "ctrl-c" else signal.SIGTERM)
+        assert [pid for pid in children if alive(pid)] == []
+        assert not os.path.exists("/tmp/.X11-unix/X" + display)
+        assert processes.in_prefix(command.prefix) == []
+        assert not port_open(port)
+    finally:
+        command.kill()
