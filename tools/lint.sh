@@ -3,7 +3,8 @@
 #   clang-tidy over the native build (the portable core, its unit tests, benchmarks and fuzz
 #   targets) and over the sources only the Windows build has (the Win32 layer, the program,
 #   its Win32 tests and the end-to-end probe), parsed as mingw-w64 x86_64 code;
-#   cppcheck over the program's sources as built natively and for 64-bit Windows.
+#   cppcheck over the program's sources as built natively and for 64-bit Windows;
+#   pyflakes over the Python of the harness, the tests and the tools.
 # Only compile commands are generated (build/lint-*); nothing is built. Exits non-zero on any
 # finding. LINT_JOBS=N runs N checkers at a time (default: one per CPU).
 set -euo pipefail
@@ -94,5 +95,6 @@ run "cppcheck: native" cppcheck "${cppcheck_args[@]}" --project=build/lint-nativ
 # The compiler's own macros, which the compile commands leave out.
 run "cppcheck: 64-bit Windows" cppcheck "${cppcheck_args[@]}" --project=build/lint-win64/compile_commands.json \
     --platform=win64 --library=windows -D_WIN32 -D_WIN64
+run "pyflakes: harness, tests and tools" /usr/bin/python3 -m pyflakes $(git ls-files '*.py')
 
 exit $status

@@ -52,6 +52,12 @@ class StartCommand:
                 self.lines += [d.decode("utf-8") for d in done]
         return self.lines
 
+    def rest(self):
+        """Everything it printed, once it has ended."""
+        self.lines += [d.decode("utf-8") for d in (self._buffer + self.process.stdout.read()).split(b"\n")]
+        self._buffer = b""
+        return self.output()
+
     def output(self):
         return "\n".join(self.lines)
 
@@ -126,6 +132,12 @@ def test_the_start_command_shows_the_demo_and_leaves_nothing_behind(wine_dir, st
         assert any(b"cantivo.exe" in b" ".join(processes.cmdline(pid)) for pid in processes.in_prefix(command.prefix))
 
         if stop == "ctrl-c":
+            # A second start while this one runs says so and ends, and leaves this one be.
+            second = StartCommand(wine_dir)
+            assert second.process.wait(timeout=STOP_S) == 1
+            assert "in use by another session" in second.rest(), second.output()
+            assert [pid for pid in children if not alive(pid)] == [] and port_open(port)
+
             os.killpg(command.process.pid, signal.SIGINT)
         else:
             command.process.send_signal(signal.SIGTERM)

@@ -152,10 +152,12 @@ class Session:
         if not os.path.isfile(self.probe_exe):
             raise HarnessError("%s is missing: build the win64 tree first" % self.probe_exe)
         self.scratch = tempfile.mkdtemp(prefix="cantivo-session-")
-        self.prefix = self.wine.prefix(self.prefix_name)
+        prefix = self.wine.prefix(self.prefix_name)
         # One session per prefix at a time: a second would kill the first one's wineserver.
-        self._lock = take_lock(self.prefix + ".session-lock", self.lock_wait,
-                               "another session using the Wine prefix %s" % self.prefix)
+        # Until the lock is held the prefix is not this session's, and its stop leaves it be.
+        self._lock = take_lock(prefix + ".session-lock", self.lock_wait,
+                               "the Wine prefix %s is in use by another session" % prefix)
+        self.prefix = prefix
         # A server left over from an earlier, interrupted run would hold another display.
         self.wine.stop(self.prefix)
         if not self.display:

@@ -31,7 +31,8 @@ class WineError(RuntimeError):
 
 def take_lock(path, wait_s, holder):
     """An exclusive flock on path, held while the returned file stays open. Waits at most
-    wait_s seconds for holder to let go, then raises; the file names the holding process."""
+    wait_s seconds for the holder (holder says who that is) to let go, then raises; the file
+    names the holding process."""
     lock = open(path, "a+")
     deadline = time.monotonic() + wait_s
     while True:
@@ -43,8 +44,8 @@ def take_lock(path, wait_s, holder):
                 lock.seek(0)
                 named = lock.read().strip()
                 lock.close()
-                raise WineError("gave up after %d s waiting for %s (%s, %s)"
-                                % (wait_s, holder, path, named or "held")) from None
+                waited = " (waited %d s)" % wait_s if wait_s else ""
+                raise WineError("%s%s: %s %s" % (holder, waited, path, named or "is held")) from None
             time.sleep(0.2)
     lock.seek(0)
     lock.truncate()
@@ -66,7 +67,7 @@ class Wine:
         process would wait on itself for ever: that is refused instead."""
         if self.dir in _HELD:
             raise WineError("the lock of %s is already held by this process" % self.dir)
-        with take_lock(os.path.join(self.dir, ".lock"), LOCK_WAIT_S, "another process making a Wine prefix"):
+        with take_lock(os.path.join(self.dir, ".lock"), LOCK_WAIT_S, "another process is making a Wine prefix"):
             _HELD.add(self.dir)
             try:
                 yield
