@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests, the Windows build's tests
-# under Wine, the end-to-end tests of the program under Wine, and the 32-bit Windows build
-# (compiled and linked only). Exits non-zero when anything fails.
+# under Wine, the release (tools/release.sh) and its checks, and the end-to-end tests of the
+# release exe under Wine; the 32-bit development build is compiled and linked only. Exits
+# non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -28,6 +29,9 @@ configure win32 -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-i686.cmake -DCANTIV
 # The portable core and its unit tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
 configure native-sanitize -DCANTIVO_SANITIZE=ON -DCANTIVO_BENCHMARKS=OFF
 
+# The release, as a Windows user downloads it: dist/ (both zips, debug files, SHA256SUMS).
+run bash tools/release.sh
+
 run ctest --test-dir build/native --output-on-failure -j "$jobs"
 # clang-tidy and cppcheck over the program's own code, portable and Win32.
 run bash tools/lint.sh
@@ -36,9 +40,20 @@ ASAN_OPTIONS=allocator_may_return_null=1 run ctest --test-dir build/native-sanit
 # Each libFuzzer target briefly, from its seed corpus; long runs: tools/fuzz.sh 10000000.
 run bash tools/fuzz.sh 30000
 run ctest --test-dir build/win64 --output-on-failure
-# End to end: build/win64's cantivo.exe under Wine on a private display, driven through the
-# tray as a user would (tests/e2e, harness in tests/harness/desktop.py). Any non-zero status
-# fails the run, pytest's 5 (no tests collected) included.
-run /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine
+# What each zip holds, the exe's size, imports, version and debug link, and a second build of
+# the release in another folder giving the very same bytes.
+run /usr/bin/python3 -m pytest tests/release -q
+
+# The exe that ships, unpacked from its zip, is the one the end-to-end tests drive.
+unpack_release() {
+    rm -rf build/release-unpacked
+    /usr/bin/python3 -m zipfile -e dist/cantivo-*-win64.zip build/release-unpacked
+}
+# End to end: the release exe under Wine on a private display, driven through the tray as a
+# user would (tests/e2e, harness in tests/harness), and the README's start command run as a
+# newcomer runs it. Any non-zero status fails the run, pytest's 5 (no tests collected) included.
+run unpack_release
+run /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
+    --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)"
 
 exit $status

@@ -4,9 +4,10 @@ whole run, and a fresh program folder per test.
     /usr/bin/python3 -m pytest tests/e2e                      # all of them
     /usr/bin/python3 -m pytest tests/e2e -k save_writes       # some
     /usr/bin/python3 -m pytest tests/e2e --build-dir DIR      # another win64 build
+    /usr/bin/python3 -m pytest tests/e2e --exe EXE            # another cantivo.exe (the release's)
 
-They need build/win64 built (cantivo.exe and the probe). Screenshots and, for a failed test,
-the state the probe saw, go to build/e2e-artifacts/<test>/.
+They need build/win64 built (the probe, and cantivo.exe unless --exe names another).
+Screenshots and, for a failed test, the state the probe saw, go to build/e2e-artifacts/<test>/.
 """
 
 import json
@@ -28,6 +29,9 @@ def pytest_addoption(parser):
     group = parser.getgroup("cantivo")
     group.addoption("--build-dir", default=os.environ.get("CANTIVO_BUILD_DIR", os.path.join(ROOT, "build", "win64")),
                     help="the win64 build tree holding app/cantivo.exe and the probe")
+    group.addoption("--exe", default=os.environ.get("CANTIVO_EXE"),
+                    help="the cantivo.exe to test (default: the build tree's own); the README's test command "
+                         "gives the release exe, unpacked from its zip")
     group.addoption("--wine-dir", default=os.environ.get("CANTIVO_WINE_DIR", os.path.join(ROOT, "build", "wine")),
                     help="where the Wine prefixes and the generated locale live")
     group.addoption("--artifacts", default=os.path.join(ROOT, "build", "e2e-artifacts"),
@@ -44,7 +48,8 @@ def pytest_runtest_makereport(item, call):
 def _session(config, offline):
     artifacts = config.getoption("--artifacts")
     return Desktop(config.getoption("--build-dir"), config.getoption("--wine-dir"),
-                   os.path.join(artifacts, "offline") if offline else artifacts, offline=offline)
+                   os.path.join(artifacts, "offline") if offline else artifacts, exe=config.getoption("--exe"),
+                   offline=offline)
 
 
 @pytest.fixture(scope="session")

@@ -252,15 +252,16 @@ class Program:
         self.open_menu().choose("x")
 
 class Desktop:
-    """One session with its screen and tray, and the programs started in it. offline=True runs
+    """One session with its screen and tray, and the programs started in it: copies of exe
+    (by default build_dir's own; the probe is always build_dir's). offline=True runs
     every Wine process of the session where the system reports no connection (a prefix of its
     own). reference_menus draws the program's two menus at the start, while nothing else is on
     the screen to cover them."""
 
-    def __init__(self, build_dir, wine_dir, artifacts_dir, offline=False, display=None, prefix_name=None,
+    def __init__(self, build_dir, wine_dir, artifacts_dir, exe=None, offline=False, display=None, prefix_name=None,
                  persistent_server=True, reference_menus=True, lock_wait=600, say=None):
         self.build_dir = os.path.abspath(build_dir)
-        self.exe = os.path.join(self.build_dir, "app", "cantivo.exe")
+        self.exe = os.path.abspath(exe or os.path.join(self.build_dir, "app", "cantivo.exe"))
         self.artifacts_dir = os.path.abspath(artifacts_dir)
         self.offline = offline
         self.session = Session(self.build_dir, wine_dir,
@@ -277,7 +278,7 @@ class Desktop:
 
     def start(self):
         if not os.path.isfile(self.exe):
-            raise HarnessError("%s is missing: build the win64 tree first" % self.exe)
+            raise HarnessError("%s is missing: build it first" % self.exe)
         os.makedirs(self.artifacts_dir, exist_ok=True)
         self.session.start()
         self.screen = Screen(self.session, self.artifacts_dir)
