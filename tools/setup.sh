@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
-  wine64 wine xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic
+  wine64 wine wine32:i386 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic
   python3-xlib python3-pil python3-pytest python3-pyflakes util-linux iproute2 locales time cppcheck clang-tidy
 )
 
@@ -22,6 +22,10 @@ log=build/setup.log
 echo "installing ${#missing[@]} packages with apt-get (first time only, about a minute; log: $log)"
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+# The 32-bit program runs on Wine's 32-bit half, which comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
 # Never a silent wait: another apt-get holding dpkg's lock is waited for two minutes at most.
 apt=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive timeout 1200 apt-get -o DPkg::Lock::Timeout=120)
 if ! { "${apt[@]}" update -q && "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then

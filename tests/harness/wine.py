@@ -54,6 +54,13 @@ def take_lock(path, wait_s, holder):
     return lock
 
 
+def wine_packages():
+    """The installed Wine packages, their architectures and versions, one per line."""
+    listed = subprocess.run(["dpkg-query", "-W", "-f", "${db:Status-Abbrev} ${Package}:${Architecture} ${Version}\n",
+                             "wine*", "libwine*"], capture_output=True, text=True, timeout=60).stdout
+    return "".join(sorted(line[4:] + "\n" for line in listed.splitlines() if line.startswith("ii ")))
+
+
 class Wine:
     def __init__(self, wine_dir, say=None):
         self.dir = os.path.abspath(wine_dir)
@@ -127,12 +134,19 @@ class Wine:
                 if base is None or not self._copy(base, path):
                     self.say("making the Wine prefix %s (first time only, about 15 s)" % path)
                     self._boot(path)
-                open(os.path.join(path, READY), "w").close()
+                with open(os.path.join(path, READY), "w") as mark:
+                    mark.write(wine_packages())
         return path
 
     @staticmethod
     def _ready(path):
-        return os.path.exists(os.path.join(path, READY))
+        """Made, and by the Wine that is installed now: a prefix made before Wine's 32-bit half
+        was installed fails every start once it is ("could not load kernel32.dll")."""
+        try:
+            with open(os.path.join(path, READY)) as mark:
+                return mark.read() == wine_packages()
+        except OSError:
+            return False
 
     def _copy(self, base, path):
         """Copies the base prefix, which is much faster than booting another. Only a prefix
