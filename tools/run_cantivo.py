@@ -18,6 +18,7 @@ import argparse
 import os
 import signal
 import sys
+import time
 
 from PIL import Image
 
@@ -132,7 +133,11 @@ def main():
             desktop.screen.begin("")
             demo_get(desktop, program)
         say("Ctrl-C ends Cantivo and everything this command started.")
-        status = program.process.wait()
+        # A signal may be delivered to any thread, and Python runs its handler only when the
+        # main thread runs again: a wait blocked in the system would never see it.
+        while program.running():
+            time.sleep(0.2)
+        status = program.process.returncode
         say("Cantivo has ended (status %d)" % status)
     except Stopped as stop:
         say("%s: stopping Cantivo and everything this command started" % stop)
@@ -143,10 +148,12 @@ def main():
         # The stop runs to its end: each of its waits has a limit of its own.
         signal.signal(signal.SIGINT, signal.SIG_IGN)
         signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        began = time.monotonic()
         if program:
             program.close()
             program.stop()
         desktop.stop()
+        say("stopped in %.1f s" % (time.monotonic() - began))
     return status
 
 

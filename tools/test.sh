@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests, the Windows build's tests
-# under Wine, the release (tools/release.sh) and its checks, and the end-to-end tests of the
-# release exe under Wine; the 32-bit development build is compiled and linked only. Exits
-# non-zero when anything fails.
+# under Wine, the release (tools/release.sh) and its checks, and the end-to-end tests of both
+# release exes under Wine. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -44,10 +43,12 @@ run ctest --test-dir build/win64 --output-on-failure
 # the release in another folder giving the very same bytes.
 run /usr/bin/python3 -m pytest tests/release -q
 
-# The exe that ships, unpacked from its zip, is the one the end-to-end tests drive.
+# The exes that ship, unpacked from their zips, are the ones the end-to-end tests drive.
 unpack_release() {
     rm -rf build/release-unpacked
-    /usr/bin/python3 -m zipfile -e dist/cantivo-*-win64.zip build/release-unpacked
+    for zip in dist/cantivo-*-win64.zip dist/cantivo-*-win32.zip; do
+        /usr/bin/python3 -m zipfile -e "$zip" build/release-unpacked
+    done
 }
 # End to end: the release exe under Wine on a private display, driven through the tray as a
 # user would (tests/e2e, harness in tests/harness), and the README's start command run as a
@@ -55,5 +56,9 @@ unpack_release() {
 run unpack_release
 run /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
     --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)"
+# The 32-bit release exe too, on Wine's 32-bit half; the start command has had its run.
+run /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
+    --exe "$(echo build/release-unpacked/cantivo-*-win32/cantivo.exe)" --artifacts build/e2e-artifacts-win32 \
+    --ignore tests/e2e/test_start_command.py
 
 exit $status

@@ -89,7 +89,11 @@ def lit(desktop, balloon):
     return True if inside == {HOT_FILL} else False if inside == {FILL} else None
 
 
-def test_the_close_button_lights_under_the_pointer_with_the_hand_cursor(start, desktop):
+def test_the_close_button_lights_under_the_pointer_with_the_hand_cursor(start, desktop, request):
+    if desktop.exe_bits == 32:
+        # Under Wine's 32-bit half the balloon's X window keeps X's own cursor, though a 32-bit
+        # window of the probe's shows Wine's hand and arrow; the button still lights.
+        request.applymarker(pytest.mark.xfail(strict=True, reason="32-bit Wine leaves the X cursor of the balloon"))
     arrow, hand = desktop.screen.system_cursor("arrow"), desktop.screen.system_cursor("hand")
     assert arrow != hand
     program = start()

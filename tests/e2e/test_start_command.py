@@ -52,6 +52,16 @@ class StartCommand:
                 self.lines += [d.decode("utf-8") for d in done]
         return self.lines
 
+    def rest_so_far(self):
+        """What it has printed until now, without waiting for more."""
+        out = self.process.stdout.fileno()
+        while select.select([out], [], [], 0.5)[0]:
+            chunk = os.read(out, 65536)
+            if not chunk:
+                break
+            self._buffer += chunk
+        return self.output() + "\n" + self._buffer.decode("utf-8", "replace")
+
     def rest(self):
         """Everything it printed, once it has ended."""
         self.lines += [d.decode("utf-8") for d in (self._buffer + self.process.stdout.read()).split(b"\n")]
@@ -141,7 +151,11 @@ def test_the_start_command_shows_the_demo_and_leaves_nothing_behind(wine_dir, st
             os.killpg(command.process.pid, signal.SIGINT)
         else:
             command.process.send_signal(signal.SIGTERM)
-        status = command.process.wait(timeout=STOP_S)
+        try:
+            status = command.process.wait(timeout=STOP_S)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("still running %d s after the signal; it printed:\n%s"
+                                 % (STOP_S, command.rest_so_far())) from None
         assert status == 128 + (signal.SIGINT if stop == "ctrl-c" else signal.SIGTERM)
         assert [pid for pid in children if alive(pid)] == []
         assert not os.path.exists("/tmp/.X11-unix/X" + display)

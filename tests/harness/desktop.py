@@ -276,6 +276,15 @@ class Desktop:
     def probe(self):
         return self.session.probe
 
+    @property
+    def exe_bits(self):
+        """32 or 64: the machine the exe was built for, from its PE header."""
+        with open(self.exe, "rb") as f:
+            header = f.read(4096)
+        pe = int.from_bytes(header[0x3C:0x40], "little")
+        machine = int.from_bytes(header[pe + 4:pe + 6], "little")
+        return {0x14C: 32, 0x8664: 64}[machine]
+
     def start(self):
         if not os.path.isfile(self.exe):
             raise HarnessError("%s is missing: build it first" % self.exe)

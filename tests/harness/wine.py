@@ -9,16 +9,20 @@ with a generated ja_JP.UTF-8 locale, which gives Wine the Japanese ANSI code pag
 import fcntl
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
 from contextlib import contextmanager
+
+import processes
 
 READY = ".cantivo-ready"
 BASE = "prefix"
 # Making a prefix takes about 15 s, copying one a few; another process may be doing either.
 LOCK_WAIT_S = 300
 BOOT_S = 300
+STOP_S = 15
 
 
 # The Wine folders whose lock this process holds.
@@ -185,5 +189,17 @@ class Wine:
             raise WineError("%s did not end within %d s making %s" % (" ".join(error.cmd[:2]), BOOT_S, path)) from None
 
     def stop(self, prefix):
-        subprocess.run(["wineserver", "-k"], env=self.env(prefix), check=False, timeout=60,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        """Every process of the prefix ended, its wineserver among them. The server is asked
+        first; should it not answer in time, the processes are killed one by one."""
+        try:
+            subprocess.run(["wineserver", "-k"], env=self.env(prefix), check=False, timeout=STOP_S,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            pass
+        left = processes.in_prefix(prefix)
+        for pid in left:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        return left
