@@ -10,6 +10,17 @@ namespace {
 // One Cantivo per user session: two would race on the log file.
 constexpr wchar_t kInstanceMutex[] = L"Local\\Cantivo.SingleInstance";
 
+// An error before the message loop runs or after it has ended, in the guard's own words.
+int ReportFailedRun() noexcept {
+    try {
+        ::MessageBoxW(nullptr, cantivo::ErrorBoxText(cantivo::CaughtError()).c_str(), cantivo::kApplicationTitleW,
+                      MB_OK | MB_ICONERROR);
+    } catch (...) {
+        ::MessageBoxW(nullptr, L"Out of memory", cantivo::kApplicationTitleW, MB_OK | MB_ICONERROR);
+    }
+    return 1;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -23,15 +34,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         application.SetMainWindow(&form);
         form.Create();
         application.Run();
-        // On the way out: hidden without a fade, then destroyed, which takes the icon away.
+        // On the way out: hidden without a fade; the form's end destroys it, and the icon
+        // with it, on this path and on every other.
         form.Hide();
-        form.Destroy();
-    } catch (const CantivoError& error) {
-        ::MessageBoxW(nullptr, ErrorBoxText(error).c_str(), kApplicationTitleW, MB_OK | MB_ICONERROR);
-        return 1;
-    } catch (const std::exception&) {
-        ::MessageBoxW(nullptr, L"Out of memory", kApplicationTitleW, MB_OK | MB_ICONERROR);
-        return 1;
+    } catch (...) {
+        return ReportFailedRun();
     }
     return 0;
 }

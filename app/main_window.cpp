@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "balloon/balloon_font.h"
+#include "menu_commands.h"
 #include "onair/get_cantivo_info.h"
 #include "platform/locale_texts_win32.h"
 #include "songlog/log_path_win32.h"
@@ -29,17 +29,17 @@ static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88);
 TfrmCantivo::TfrmCantivo(Application& application)
     : Window(application),
       OnAirUrl(DefaultOnAirUrl()),
-      Locale(ReadUserLocaleTexts()),
-      popMenu(*this, kFirstMenuCommand),
-      G1(popMenu.Add({"取得(&G)", true, true, [this] { G1Click(); }})),
-      Save1(popMenu.Add({"保存(&S)", false, true, [this] { Save1Click(); }})),
-      N1(popMenu.Add({"-", true, true, nullptr})),
-      Exit1(popMenu.Add({"終了(&X)", true, true, [this] { Exit1Click(); }})),
-      CloseTimer(*this, kCloseTimerId, kCloseTimerMs, [this] { CloseTimerTimer(); }) {}
+      locale_(ReadUserLocaleTexts()),
+      popMenu(*this),
+      G1(popMenu.Add({kGetCommand, "取得(&G)", true, true, [this] { G1Click(); }})),
+      Save1(popMenu.Add({kSaveCommand, "保存(&S)", false, true, [this] { Save1Click(); }})),
+      CloseTimer(*this, kCloseTimerId, kCloseTimerMs, [this] { CloseTimerTimer(); }) {
+    popMenu.Add({0, "-", true, true, nullptr});
+    popMenu.Add({kExitCommand, "終了(&X)", true, true, [this] { Exit1Click(); }});
+}
 
 void TfrmCantivo::Create() {
-    font_ = CreateBalloonFont();
-    SetFont(font_.Get());
+    SetFont(view_.Font());
     // No border, no caption bar, no system menu: the outer size is the client size.
     Window::Create(kMainWindowClass, kApplicationTitleW, WS_POPUP, kDesignedLeft, kDesignedTop, kDesignedWidth,
                    kDesignedHeight);
@@ -58,7 +58,7 @@ bool TfrmCantivo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         return true;
     }
     if (message == WM_SETTINGCHANGE) {
-        Locale = ReadUserLocaleTexts();
+        locale_ = ReadUserLocaleTexts();
         return false;
     }
     if (message == WM_ENDSESSION && wParam) {
@@ -86,8 +86,7 @@ void TfrmCantivo::FormCreate() {
     LONG exStyle = ::GetWindowLongA(Handle(), GWL_EXSTYLE);
     ::SetWindowLongA(Handle(), GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     SetAlphaBlend(kBalloonAlpha);
-    Surface().SetPenColor(kOutlineColor);
-    Surface().SetBrushColor(kBalloonFill);
+    BalloonView::PrepareCanvas(Surface());
 }
 
 void TfrmCantivo::FormDestroy() { ::Shell_NotifyIconA(NIM_DELETE, &TrayIconData); }
@@ -97,23 +96,23 @@ void TfrmCantivo::SetAlphaBlend(int alpha) {
 }
 
 void TfrmCantivo::ICONMessage(LPARAM lParam) {
-    ::GetCursorPos(&TrayCursorPoint);
+    ::GetCursorPos(&trayCursorPoint_);
     if (lParam == WM_LBUTTONDBLCLK) {
         G1Click();
     } else if (lParam == WM_RBUTTONDOWN) {
         // The window must be in the foreground, or the menu stays open when the user clicks
         // elsewhere.
         ::SetForegroundWindow(Handle());
-        popMenu.Open(TrayCursorPoint);
+        popMenu.Open(trayCursorPoint_);
     }
 }
 
 void TfrmCantivo::G1Click() {
-    if (GetCantivoInfo()) ShowInfo();
+    if (GetCantivoInfo(Handle(), OnAirUrl, locale_, NowPlaying)) ShowInfo();
 }
 
 void TfrmCantivo::Save1Click() {
-    SaveCantivoLog();
+    SaveCantivoLog(SystemFileLayer(), CantivoLogPath(), NowPlaying, locale_, LocalNow());
     HideInfo();
 }
 
@@ -122,12 +121,6 @@ void TfrmCantivo::Exit1Click() { Close(); }
 void TfrmCantivo::CloseTimerTimer() {
     HideInfo();
     CloseTimer.SetEnabled(false);
-}
-
-bool TfrmCantivo::GetCantivoInfo() { return cantivo::GetCantivoInfo(Handle(), OnAirUrl, Locale, NowPlaying); }
-
-void TfrmCantivo::SaveCantivoLog() {
-    cantivo::SaveCantivoLog(SystemFileLayer(), CantivoLogPath(), NowPlaying, Locale, LocalNow());
 }
 
 void TfrmCantivo::ShowGet(bool getVisible) {
@@ -158,6 +151,65 @@ void TfrmCantivo::HideInfo() {
     Fade(kBalloonAlpha, 0);
     Hide();
     ShowGet(true);
+}
+
+// The balloon: each handler passes on to the view.
+
+void TfrmCantivo::GetTextSize() { view_.Measure(Surface(), NowPlaying); }
+
+// The client size, the place above the work area's corner and the topmost band, in one move.
+void TfrmCantivo::SetClientSize() { Place(view_.WindowBounds(), HWND_TOPMOST); }
+
+void TfrmCantivo::FormShow() {
+    GetTextSize();
+    // Hidden on every show, so the program never has a taskbar button.
+    App().HideWindow();
+    SetClientSize();
+}
+
+void TfrmCantivo::FormPaint() {
+    if (!NowPlaying.MainText.empty() && !NowPlaying.SubText.empty()) Redraw();
+}
+
+void TfrmCantivo::Redraw() {
+    GetTextSize();
+    DrawBackground();
+    DrawButton();
+    DrawTextString();
+}
+
+void TfrmCantivo::DrawBackground() { view_.PaintBackground(Surface()); }
+
+void TfrmCantivo::DrawButton() { view_.PaintButton(Surface(), false); }
+
+void TfrmCantivo::DrawButtonOver() { view_.PaintButton(Surface(), true); }
+
+void TfrmCantivo::DrawTextString() { view_.PaintTexts(Surface(), NowPlaying); }
+
+// Lit under the pointer with the hand cursor, plain with the arrow elsewhere: drawn straight
+// onto the window, only when that changes.
+void TfrmCantivo::FormMouseMove(const ShiftState&, int, int) {
+    bool inside = view_.InCloseButton(PointerInClient());
+    if (inside == view_.ButtonHot()) return;
+    if (inside) {
+        DrawButtonOver();
+    } else {
+        DrawButton();
+    }
+    SetCursor(::LoadCursorA(nullptr, inside ? IDC_HAND : IDC_ARROW));
+    view_.SetButtonHot(inside);
+}
+
+void TfrmCantivo::FormMouseDown(MouseButton, const ShiftState& shift, int, int) {
+    if (shift.left) {
+        // The system's move loop: the window follows the pointer until the button is released,
+        // so the pointer ends where it started relative to the window.
+        ::ReleaseCapture();
+        ::SendMessageA(Handle(), WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        if (view_.InCloseButton(PointerInClient())) HideInfo();
+    } else if (shift.right) {
+        HideInfo();
+    }
 }
 
 }  // namespace cantivo

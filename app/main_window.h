@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "balloon/balloon_view.h"
 #include "onair/now_playing.h"
-#include "platform/gdi.h"
 #include "platform/popup_menu.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -19,20 +19,21 @@ inline constexpr UINT kTrayIconMessage = WM_USER + 100;
 inline constexpr UINT kTrayIconId = 1;
 inline constexpr UINT_PTR kCloseTimerId = 1;
 inline constexpr UINT kCloseTimerMs = 60000;  // the balloon shows for one minute
-inline constexpr UINT kFirstMenuCommand = 100;
 inline constexpr int kBalloonAlpha = 180;
 inline constexpr int kFadeSteps = 10;
-inline constexpr COLORREF kColorKeyWhite = RGB(255, 255, 255);
-inline constexpr COLORREF kOutlineColor = RGB(49, 101, 255);
-inline constexpr COLORREF kBalloonFill = RGB(206, 255, 255);
-inline constexpr COLORREF kButtonHotFill = RGB(255, 207, 156);
 
 // The main window: the tray icon and its menu, and the balloon that shows what is playing.
-class TfrmCantivo : public Window {
+// Each behaviour keeps the name it is known by; the balloon's own handlers pass on to its
+// view (balloon/balloon_view.h).
+class TfrmCantivo final : public Window {
 public:
     explicit TfrmCantivo(Application& application);
+    // The window goes with the object, whatever the way out: the icon with it.
+    ~TfrmCantivo() override { Destroy(); }
+
     void Create();
 
+private:
     // Start-up, tray icon, menu and the show/hide cycle.
     void FormCreate();
     void FormDestroy();
@@ -44,8 +45,6 @@ public:
     void CloseTimerTimer();
     void ShowInfo();
     void HideInfo();
-    bool GetCantivoInfo();
-    void SaveCantivoLog();
 
     // The balloon: layout and painting.
     void GetTextSize();
@@ -62,24 +61,6 @@ public:
     void FormMouseMove(const ShiftState& shift, int x, int y);
     void FormMouseDown(MouseButton button, const ShiftState& shift, int x, int y);
 
-    // What several parts of the program share.
-    cantivo::NowPlaying NowPlaying;
-    int TextWidth = 0;
-    int LineHeight = 0;
-    bool ButtonHot = false;
-    NOTIFYICONDATAA TrayIconData{};
-    POINT TrayCursorPoint{};
-    const std::string OnAirUrl;
-    LocaleTexts Locale;
-
-    PopupMenu popMenu;
-    PopupMenuItem& G1;
-    PopupMenuItem& Save1;
-    PopupMenuItem& N1;
-    PopupMenuItem& Exit1;
-    Timer CloseTimer;
-
-protected:
     void OnCreate() override { FormCreate(); }
     void OnDestroy() override { FormDestroy(); }
     void OnShow() override { FormShow(); }
@@ -90,14 +71,22 @@ protected:
     }
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
-private:
     void Fade(int from, int to);
     void ShowGet(bool getVisible);
     void AddTrayIcon();
 
+    NowPlayingRecord NowPlaying;
+    NOTIFYICONDATAA TrayIconData{};
+    const std::string OnAirUrl;
+    BalloonView view_;
+    LocaleTexts locale_;
+    POINT trayCursorPoint_{};
     UINT taskbarCreatedMessage_ = 0;
-    GdiObject<HFONT> font_;
-    HCURSOR handCursor_ = nullptr;
+
+    PopupMenu popMenu;
+    PopupMenuItem& G1;
+    PopupMenuItem& Save1;
+    Timer CloseTimer;
 };
 
 }  // namespace cantivo

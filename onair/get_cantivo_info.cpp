@@ -9,7 +9,7 @@ namespace cantivo {
 
 std::string DefaultOnAirUrl() { return "http://" CANTIVO_STATION_HOST "/PC/FM/KALO-FM/onair.asp"; }
 
-bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlaying& nowPlaying) {
+bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlayingRecord& nowPlaying) {
     if (!InternetConnected()) {
         ::MessageBoxA(owner, kApplicationTitle, "not connected.", MB_OK);
         return false;

@@ -15,6 +15,6 @@ std::string DefaultOnAirUrl();
 // Fetches the on-air page and takes the song from it. Offline, it shows the "not connected."
 // box owned by owner and returns false. nowPlaying changes only when the page held the song:
 // on false, or when an error unwinds, it is exactly as it was.
-bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlaying& nowPlaying);
+bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlayingRecord& nowPlaying);
 
 }  // namespace cantivo

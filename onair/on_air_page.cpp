@@ -66,7 +66,7 @@ void ReadTimeLines(std::string_view text, size_t limit, const LocaleTexts& local
 
 }  // namespace
 
-OnAirScan ScanOnAirPage(std::string_view page, const NowPlaying& previous, const LocaleTexts& locale) {
+OnAirScan ScanOnAirPage(std::string_view page, const NowPlayingRecord& previous, const LocaleTexts& locale) {
     std::string_view text = page.substr(0, TextEnd(page, ZeroByte::EndsText));
     OnAirScan scan{false, previous};
 

@@ -17,7 +17,7 @@ inline constexpr long long kSubTail = 20;
 
 struct OnAirScan {
     bool found = false;      // the page held the main marker
-    NowPlaying nowPlaying;   // what the page says; the previous record where it says nothing
+    NowPlayingRecord nowPlaying;   // what the page says; the previous record where it says nothing
 };
 
 // Cuts the on-air time, main text and sub text out of the page's lines. The time comes from
@@ -25,6 +25,6 @@ struct OnAirScan {
 // from that line and the sub text from the page line after it. Fails with
 // "'%s' is not a valid time" for a time that does not read, and with the list-index error when
 // the main marker is on the last line.
-OnAirScan ScanOnAirPage(std::string_view page, const NowPlaying& previous, const LocaleTexts& locale);
+OnAirScan ScanOnAirPage(std::string_view page, const NowPlayingRecord& previous, const LocaleTexts& locale);
 
 }  // namespace cantivo

@@ -47,36 +47,32 @@ Application::Application(HINSTANCE instance) : instance_(instance) {
     icon_ = ::LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId));
     if (!icon_) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);
 
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = &Application::WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = icon_;
-    windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kApplicationWindowClass;
-    ::RegisterClassExW(&windowClass);
-
+    WindowClass windowClass;
+    windowClass.name = kApplicationWindowClass;
+    windowClass.icon = icon_;
+    windowClass.cursor = ::LoadCursorA(nullptr, IDC_ARROW);
     // 0 x 0 at the screen's centre, never meant to be seen; it carries the title.
     int x = ::GetSystemMetrics(SM_CXSCREEN) / 2;
     int y = ::GetSystemMetrics(SM_CYSCREEN) / 2;
-    window_.Reset(::CreateWindowExW(0, kApplicationWindowClass, kApplicationTitleW,
-                                    WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0,
-                                    nullptr, nullptr, instance, nullptr));
+    window_.Reset(CreateBound(instance, windowClass, kApplicationTitleW,
+                              WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0, nullptr));
     if (!window_) throw CantivoError("アプリケーション ウィンドウを作成できません");
-    ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
-LRESULT CALLBACK Application::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<Application*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+Application::~Application() {
+    if (window_) Release(window_.Get());
+}
+
+LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     // A close request to the application window closes the main window.
-    if (self && message == WM_CLOSE) {
-        if (self->mainWindow_) self->mainWindow_->Close();
+    if (message == WM_CLOSE) {
+        if (mainWindow_) mainWindow_->Close();
         return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool Application::HandleMessage(const MSG& message) {
+bool Application::Deliver(const MSG& message) {
     if (message.message == WM_QUIT) {
         terminated_ = true;
         return false;
@@ -95,14 +91,14 @@ void Application::Run() {
             terminated_ = true;
             break;
         }
-        HandleMessage(message);
+        Deliver(message);
     }
 }
 
 void Application::ProcessMessages() {
     MSG message{};
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        HandleMessage(message);
+        Deliver(message);
     }
 }
 

@@ -2,10 +2,9 @@
 
 #include <windows.h>
 
-#include <exception>
-#include <new>
 #include <string>
 
+#include "platform/bound_window.h"
 #include "platform/unique_handle.h"
 #include "text/error.h"
 
@@ -28,16 +27,17 @@ using WindowHandle = UniqueHandle<WindowHandleTraits>;
 // The application: its icon, its never-visible application window that owns every window
 // and every error box (so none has a taskbar button of its own), the message loop with its
 // ending flag, and the error box.
-class Application {
+class Application : private BoundWindow {
 public:
     explicit Application(HINSTANCE instance);
-    Application(const Application&) = delete;
-    Application& operator=(const Application&) = delete;
+    ~Application() override;
 
     HINSTANCE Instance() const noexcept { return instance_; }
     HICON Icon() const noexcept { return icon_; }
     HWND Handle() const noexcept { return window_.Get(); }
+    // The window whose close ends the program; a window leaving clears it (see ~Window).
     void SetMainWindow(Window* window) noexcept { mainWindow_ = window; }
+    Window* MainWindow() const noexcept { return mainWindow_; }
 
     // Handles events until a quit request has been met.
     void Run();
@@ -58,8 +58,10 @@ public:
     void HandleError(const CantivoError& error) noexcept;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    bool HandleMessage(const MSG& message);
+    void Bind(HWND) noexcept override {}
+    void Unbind() noexcept override {}
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+    bool Deliver(const MSG& message);
 
     HINSTANCE instance_;
     HICON icon_ = nullptr;
@@ -75,12 +77,8 @@ void RunGuarded(Application& application, Handler&& handler) noexcept {
     try {
         try {
             handler();
-        } catch (const CantivoError& error) {
-            application.HandleError(error);
-        } catch (const std::bad_alloc&) {
-            application.HandleError(CantivoError("Out of memory"));
-        } catch (const std::exception& error) {
-            application.HandleError(CantivoError(error.what()));
+        } catch (...) {
+            application.HandleError(CaughtError());
         }
     } catch (...) {
         // Not even the error could be reported; the handler still ends here.

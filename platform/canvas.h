@@ -14,10 +14,17 @@ namespace cantivo {
 // Coordinates are client pixels; right and bottom edges are excluded.
 class Canvas {
 public:
-    explicit Canvas(HWND window) noexcept : window_(window) {}
+    Canvas() noexcept = default;
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
     ~Canvas() { ReleaseWindowDc(); }
+
+    // The window drawn on straight; none until attached, and none again once detached.
+    void Attach(HWND window) noexcept { window_ = window; }
+    void Detach() noexcept {
+        ReleaseWindowDc();
+        window_ = nullptr;
+    }
 
     void SetPenColor(COLORREF color) noexcept;
     void SetBrushColor(COLORREF color) noexcept;
@@ -55,7 +62,7 @@ private:
     void DeselectTools() noexcept;
     SIZE TextExtent(std::string_view bytes);
 
-    HWND window_;
+    HWND window_ = nullptr;
     HDC dc_ = nullptr;  // where drawing goes now; the window DC or a paint event's bitmap
     WindowDc windowDc_;
     bool selected_ = false;  // our tools are selected into dc_

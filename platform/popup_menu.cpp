@@ -3,7 +3,6 @@
 #include "platform/menu_layout.h"
 #include "platform/unicode.h"
 #include "platform/unique_handle.h"
-#include "platform/window.h"
 
 namespace cantivo {
 
@@ -18,9 +17,7 @@ using MenuHandle = UniqueHandle<MenuTraits>;
 
 }  // namespace
 
-PopupMenu::PopupMenu(Window& owner, UINT firstCommandId) : owner_(owner), firstCommandId_(firstCommandId) {
-    owner_.AddMenu(this);
-}
+PopupMenu::PopupMenu(Window& owner) : WindowPart(owner) {}
 
 PopupMenuItem& PopupMenu::Add(PopupMenuItem item) {
     items_.push_back(std::move(item));
@@ -38,19 +35,28 @@ void PopupMenu::Open(POINT at) {
             continue;
         }
         UINT flags = MF_STRING | (items_[entry.item].enabled ? 0 : MF_GRAYED);
-        ::AppendMenuW(menu.Get(), flags, firstCommandId_ + entry.item, WideFromUtf8(entry.caption).c_str());
+        ::AppendMenuW(menu.Get(), flags, items_[entry.item].command, WideFromUtf8(entry.caption).c_str());
     }
     // Without TPM_RETURNCMD the choice is posted to the owner as WM_COMMAND, an event of its own.
-    ::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner_.Handle(), nullptr);
+    ::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Owner().Handle(), nullptr);
     // A message of the owner's right after the menu lets the next opening close properly
     // when the user clicks elsewhere.
-    ::PostMessageW(owner_.Handle(), WM_NULL, 0, 0);
+    ::PostMessageW(Owner().Handle(), WM_NULL, 0, 0);
 }
 
 void PopupMenu::Choose(UINT commandId) {
-    if (commandId < firstCommandId_ || commandId - firstCommandId_ >= items_.size()) return;
-    const PopupMenuItem& item = items_[commandId - firstCommandId_];
-    if (item.enabled && item.onClick) item.onClick();
+    for (const PopupMenuItem& item : items_) {
+        if (item.command == commandId && item.command != 0) {
+            if (item.enabled && item.onClick) item.onClick();
+            return;
+        }
+    }
+}
+
+bool PopupMenu::OnWindowMessage(UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND) return false;
+    Choose(LOWORD(wParam));
+    return true;
 }
 
 }  // namespace cantivo

@@ -6,11 +6,12 @@
 #include <functional>
 #include <string>
 
+#include "platform/window.h"
+
 namespace cantivo {
 
-class Window;
-
 struct PopupMenuItem {
+    UINT command = 0;     // what WM_COMMAND carries when it is chosen; none for a separator
     std::string caption;  // UTF-8; "-" is a separator, '&' marks the access key
     bool visible = true;
     bool enabled = true;
@@ -18,11 +19,9 @@ struct PopupMenuItem {
 };
 
 // A popup menu described as a table of items and built anew each time it opens.
-class PopupMenu {
+class PopupMenu : private WindowPart {
 public:
-    PopupMenu(Window& owner, UINT firstCommandId);
-    PopupMenu(const PopupMenu&) = delete;
-    PopupMenu& operator=(const PopupMenu&) = delete;
+    explicit PopupMenu(Window& owner);
 
     // The reference stays valid for the menu's life.
     PopupMenuItem& Add(PopupMenuItem item);
@@ -34,8 +33,8 @@ public:
     void Choose(UINT commandId);
 
 private:
-    Window& owner_;
-    UINT firstCommandId_;
+    bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
     std::deque<PopupMenuItem> items_;  // a deque, so references to items stay valid
 };
 

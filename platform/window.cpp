@@ -2,29 +2,14 @@
 
 #include <windowsx.h>
 
-#include <new>
+#include <algorithm>
 
 #include "platform/pointer.h"
-#include "platform/popup_menu.h"
-#include "platform/timer.h"
 #include "text/error.h"
 
 namespace cantivo {
 
 namespace {
-
-void RegisterWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC procedure) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (::GetClassInfoExW(instance, className, &existing)) return;
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = className;
-    if (!::RegisterClassExW(&windowClass)) throw CantivoError("ウィンドウ クラスを登録できません");
-}
 
 // BeginPaint and EndPaint, on every path.
 class PaintScope {
@@ -55,70 +40,75 @@ ShiftState ShiftFrom(WPARAM keys, bool doubleClick) {
 
 }  // namespace
 
+WindowPart::WindowPart(Window& window) : window_(window) { window_.parts_.push_back(this); }
+
+WindowPart::~WindowPart() {
+    std::vector<WindowPart*>& parts = window_.parts_;
+    parts.erase(std::remove(parts.begin(), parts.end(), this), parts.end());
+}
+
 Window::Window(Application& application) : application_(application), cursor_(::LoadCursorA(nullptr, IDC_ARROW)) {}
 
-Window::~Window() { Destroy(); }
+Window::~Window() {
+    if (application_.MainWindow() == this) application_.SetMainWindow(nullptr);
+    if (!handle_) return;
+    HWND window = handle_;
+    Release(window);
+    ::DestroyWindow(window);
+}
 
 void Window::Create(const wchar_t* className, const wchar_t* caption, DWORD style, int left, int top, int width,
                     int height) {
-    RegisterWindowClass(application_.Instance(), className, &Window::WindowProc);
-    HWND created = ::CreateWindowExW(0, className, caption, style, left, top, width, height, application_.Handle(), nullptr,
-                                     application_.Instance(), this);
-    if (!created) throw CantivoError("ウィンドウを作成できません");
+    WindowClass windowClass;
+    windowClass.name = className;
+    windowClass.style = CS_DBLCLKS;
+    if (!CreateBound(application_.Instance(), windowClass, caption, style, left, top, width, height,
+                     application_.Handle())) {
+        throw CantivoError("ウィンドウを作成できません");
+    }
 }
 
 void Window::Destroy() noexcept {
     if (handle_) ::DestroyWindow(handle_);
 }
 
-LRESULT CALLBACK Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        // Bound here, so the creation handler already finds the object.
-        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->handle_ = window;
-        self->canvas_ = std::make_unique<Canvas>(window);
-        self->canvas_->SetBrushColor(self->background_);
-        if (self->font_) self->canvas_->SetFont(self->font_, ::GetSysColor(COLOR_WINDOWTEXT));
-    }
-    if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
-    LRESULT result = self->GuardedDispatch(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->canvas_.reset();
-        self->handle_ = nullptr;
-    }
-    return result;
+void Window::Bind(HWND window) noexcept {
+    handle_ = window;
+    canvas_.Attach(window);
+    canvas_.SetBrushColor(background_);
+    if (font_) canvas_.SetFont(font_, ::GetSysColor(COLOR_WINDOWTEXT));
 }
 
-LRESULT Window::GuardedDispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+void Window::Unbind() noexcept {
+    canvas_.Detach();
+    handle_ = nullptr;
+}
+
+LRESULT Window::HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     ++dispatchDepth_;
     LRESULT result = 0;
     // RunGuarded catches whatever the handler throws; nothing leaves this function.
     // cppcheck-suppress throwInNoexceptFunction
     RunGuarded(application_, [&] { result = Dispatch(message, wParam, lParam); });
     // A DC taken for drawing straight onto the window is given back once the event is done.
-    if (--dispatchDepth_ == 0 && canvas_) canvas_->ReleaseWindowDc();
+    if (--dispatchDepth_ == 0) canvas_.ReleaseWindowDc();
     return result;
 }
 
 LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (OnMessage(message, wParam, lParam, result)) return result;
+    // Parts come and go with the window's owner, never while it handles a message.
+    for (WindowPart* part : parts_) {
+        if (part->OnWindowMessage(message, wParam, lParam)) return 0;
+    }
     switch (message) {
         case WM_CREATE: OnCreate(); return 0;
         case WM_DESTROY: OnDestroy(); return 0;
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: Paint(); return 0;
         case WM_TIMER:
-            for (Timer* timer : timers_) {
-                if (timer->Id() == wParam) timer->Tick();
-            }
-            return 0;
-        case WM_COMMAND:
-            for (PopupMenu* menu : menus_) menu->Choose(LOWORD(wParam));
-            return 0;
+        case WM_COMMAND: return 0;  // none of the window's parts
         case WM_LBUTTONDOWN: MouseDown(MouseButton::Left, wParam, lParam, false); return 0;
         case WM_LBUTTONDBLCLK: MouseDown(MouseButton::Left, wParam, lParam, true); return 0;
         case WM_RBUTTONDOWN: MouseDown(MouseButton::Right, wParam, lParam, false); return 0;
@@ -149,7 +139,7 @@ void Window::MouseDown(MouseButton button, WPARAM wParam, LPARAM lParam, bool do
 void Window::Paint() {
     PaintScope paint(handle_);
     if (!doubleBuffered_) {
-        Canvas::Target target(*canvas_, paint.Dc());
+        Canvas::Target target(canvas_, paint.Dc());
         OnPaint();
         return;
     }
@@ -164,7 +154,7 @@ void Window::Paint() {
     GdiObject<HBRUSH> background(::CreateSolidBrush(background_));
     ::FillRect(memory.Get(), &client, background.Get());
     {
-        Canvas::Target target(*canvas_, memory.Get());
+        Canvas::Target target(canvas_, memory.Get());
         OnPaint();
     }
     ::BitBlt(paint.Dc(), 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
@@ -194,39 +184,14 @@ void Window::Hide() noexcept {
 
 void Window::Close() noexcept { application_.Terminate(); }
 
-RECT Window::Bounds() const noexcept {
-    RECT bounds{};
-    ::GetWindowRect(handle_, &bounds);
-    return bounds;
-}
-
-void Window::MoveAndSize(int left, int top, int width, int height) noexcept {
-    ::SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Window::SetLeft(int left) noexcept {
-    RECT r = Bounds();
-    MoveAndSize(left, r.top, r.right - r.left, r.bottom - r.top);
-}
-
-void Window::SetTop(int top) noexcept {
-    RECT r = Bounds();
-    MoveAndSize(r.left, top, r.right - r.left, r.bottom - r.top);
-}
-
-void Window::SetWidth(int width) noexcept {
-    RECT r = Bounds();
-    MoveAndSize(r.left, r.top, width, r.bottom - r.top);
-}
-
-void Window::SetHeight(int height) noexcept {
-    RECT r = Bounds();
-    MoveAndSize(r.left, r.top, r.right - r.left, height);
+void Window::Place(const RECT& bounds, HWND insertAfter) noexcept {
+    ::SetWindowPos(handle_, insertAfter, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                   SWP_NOACTIVATE);
 }
 
 void Window::SetBackgroundColor(COLORREF color) noexcept {
     background_ = color;
-    if (canvas_) canvas_->SetBrushColor(color);
+    canvas_.SetBrushColor(color);
 }
 
 void Window::SetCursor(HCURSOR cursor) noexcept {
@@ -238,7 +203,7 @@ void Window::SetCursor(HCURSOR cursor) noexcept {
 
 void Window::SetFont(HFONT font) noexcept {
     font_ = font;
-    if (canvas_) canvas_->SetFont(font, ::GetSysColor(COLOR_WINDOWTEXT));
+    canvas_.SetFont(font, ::GetSysColor(COLOR_WINDOWTEXT));
     if (handle_) ::SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
 

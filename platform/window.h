@@ -2,16 +2,15 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <vector>
 
 #include "platform/application.h"
+#include "platform/bound_window.h"
 #include "platform/canvas.h"
 
 namespace cantivo {
 
-class PopupMenu;
-class Timer;
+class Window;
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -27,15 +26,37 @@ struct ShiftState {
     bool doubleClick = false;
 };
 
+// Something that takes some of a window's messages (a timer its ticks, a menu its commands)
+// for exactly as long as it lives: it hooks itself onto the window as it is made and off
+// again as it goes, so the window never calls a part that is gone.
+class WindowPart {
+public:
+    explicit WindowPart(Window& window);
+    WindowPart(const WindowPart&) = delete;
+    WindowPart& operator=(const WindowPart&) = delete;
+    virtual ~WindowPart();
+
+    Window& Owner() const noexcept { return window_; }
+    // Returns true when the message was this part's.
+    virtual bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+
+private:
+    Window& window_;
+};
+
 // A top-level window owned by the application window. Every handler runs inside the guard:
 // an error that escapes it ends the handler, ends any mouse capture and shows the error box,
 // and the program goes on with the next event.
-class Window {
+//
+// Its life: Create() makes the window hidden, and its handlers run from then on. The class
+// derived from Window destroys the window in its own destructor, while the whole object
+// still stands, so that OnDestroy runs whatever way the scope holding it is left, by a
+// return or by an exception. Should a window still be there when ~Window runs, it is taken
+// down without calling back into the half-destroyed object.
+class Window : private BoundWindow {
 public:
     explicit Window(Application& application);
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-    virtual ~Window();
+    ~Window() override;
 
     // Creates the window hidden; OnCreate runs once it exists.
     void Create(const wchar_t* className, const wchar_t* caption, DWORD style, int left, int top, int width, int height);
@@ -51,24 +72,17 @@ public:
     // Ends the program once the current handler has returned.
     void Close() noexcept;
 
-    // Each moves or sizes the window at once, without activating it.
-    void SetLeft(int left) noexcept;
-    void SetTop(int top) noexcept;
-    void SetWidth(int width) noexcept;
-    void SetHeight(int height) noexcept;
-    RECT Bounds() const noexcept;
+    // Moves, sizes and stacks the window in one step, without activating it.
+    void Place(const RECT& bounds, HWND insertAfter) noexcept;
 
     void SetBackgroundColor(COLORREF color) noexcept;
     void SetCursor(HCURSOR cursor) noexcept;
     void SetFont(HFONT font) noexcept;
     void SetDoubleBuffered(bool doubleBuffered) noexcept { doubleBuffered_ = doubleBuffered; }
-    Canvas& Surface() noexcept { return *canvas_; }
+    Canvas& Surface() noexcept { return canvas_; }
 
     // The pointer's screen position in this window's client coordinates.
     POINT PointerInClient() const;
-
-    void AddTimer(Timer* timer) { timers_.push_back(timer); }
-    void AddMenu(PopupMenu* menu) { menus_.push_back(menu); }
 
 protected:
     virtual void OnCreate() {}
@@ -81,24 +95,25 @@ protected:
     virtual bool OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT GuardedDispatch(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    friend class WindowPart;
+
+    void Bind(HWND window) noexcept override;
+    void Unbind() noexcept override;
+    LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void Paint();
     void MouseDown(MouseButton button, WPARAM wParam, LPARAM lParam, bool doubleClick);
     bool SetCursorFromMessage(LPARAM lParam) noexcept;
-    void MoveAndSize(int left, int top, int width, int height) noexcept;
 
     Application& application_;
     HWND handle_ = nullptr;
-    std::unique_ptr<Canvas> canvas_;
+    Canvas canvas_;
     COLORREF background_ = RGB(255, 255, 255);
     HCURSOR cursor_ = nullptr;
     HFONT font_ = nullptr;
     bool doubleBuffered_ = false;
     int dispatchDepth_ = 0;
-    std::vector<Timer*> timers_;
-    std::vector<PopupMenu*> menus_;
+    std::vector<WindowPart*> parts_;
 };
 
 }  // namespace cantivo

@@ -22,7 +22,7 @@ bool MayHold(std::string_view line, const std::string& text) {
     return text.empty() || text.find('"') != std::string::npos || line.find(text) != std::string_view::npos;
 }
 
-bool IsSameSong(std::string_view line, const NowPlaying& song, LineList& fields) {
+bool IsSameSong(std::string_view line, const NowPlayingRecord& song, LineList& fields) {
     if (!MayHold(line, song.MainText) || !MayHold(line, song.SubText)) return false;
     SplitFields(line, fields);
     if (fields.Count() < 2 || fields.Get(1) != song.MainText) return false;
@@ -37,7 +37,7 @@ std::string LogPathBeside(std::string_view executablePath) {
     return folder + kLogFileName;
 }
 
-std::string MakeLogRecord(const NowPlaying& song, const LocaleTexts& locale, const LocalDateTime& now) {
+std::string MakeLogRecord(const NowPlayingRecord& song, const LocaleTexts& locale, const LocalDateTime& now) {
     std::string date;
     AppendTwoDigits(date, now.month);
     AppendSeparator(date, locale.dateSeparator);
@@ -50,7 +50,7 @@ std::string MakeLogRecord(const NowPlaying& song, const LocaleTexts& locale, con
     return record;
 }
 
-void SaveCantivoLog(FileLayer& files, const std::string& logPath, const NowPlaying& song, const LocaleTexts& locale,
+void SaveCantivoLog(FileLayer& files, const std::string& logPath, const NowPlayingRecord& song, const LocaleTexts& locale,
                     const LocalDateTime& now) {
     std::string old = files.IsFile(logPath) ? files.ReadAll(logPath) : std::string();
     // A zero byte is kept as an ordinary byte of its line, so nothing after it is lost.

@@ -18,13 +18,13 @@ std::string LogPathBeside(std::string_view executablePath);
 
 // One record: "mm/dd hh:nn","main text","sub text". A double quote inside a text is doubled,
 // so the record reads back as the same three fields.
-std::string MakeLogRecord(const NowPlaying& song, const LocaleTexts& locale, const LocalDateTime& now);
+std::string MakeLogRecord(const NowPlayingRecord& song, const LocaleTexts& locale, const LocalDateTime& now);
 
 // Appends the song to the log at logPath unless a line already holds the same main text and
 // sub text. The old lines are kept in order with their bytes, each ended by CR LF; the whole
 // file is replaced in one step, so a failed save leaves the old log as it was. Lines with too
 // few fields to compare are simply not the song.
-void SaveCantivoLog(FileLayer& files, const std::string& logPath, const NowPlaying& song, const LocaleTexts& locale,
+void SaveCantivoLog(FileLayer& files, const std::string& logPath, const NowPlayingRecord& song, const LocaleTexts& locale,
                     const LocalDateTime& now);
 
 }  // namespace cantivo

@@ -1,6 +1,20 @@
 #include "text/error.h"
 
+#include <new>
+
 namespace cantivo {
+
+CantivoError CaughtError() {
+    try {
+        throw;
+    } catch (const CantivoError& error) {
+        return error;
+    } catch (const std::bad_alloc&) {
+        return CantivoError("Out of memory");
+    } catch (const std::exception& error) {
+        return CantivoError(error.what());
+    }
+}
 
 CantivoError::CantivoError(std::string_view before, std::string_view pageBytes, std::string_view after)
     : own_(before), page_(pageBytes), after_(after) {

@@ -30,6 +30,11 @@ private:
     std::string all_;
 };
 
+// The error that the exception being handled stands for: a CantivoError as it is, running out
+// of memory as "Out of memory", any other standard exception by its own text. Only inside a
+// catch block; an exception of no standard type goes on its way.
+CantivoError CaughtError();
+
 // Replaces the first "%s" or "%d" in a message template with arg, taken as plain data.
 std::string Substitute(std::string_view messageTemplate, std::string_view arg);
 

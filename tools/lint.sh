@@ -29,6 +29,7 @@ db_files() {  # the project's .cpp files in a build's compile commands, relative
     local file
     sed -n 's/^ *"file": *"\(.*\)",\{0,1\}$/\1/p' "$root/build/$1/compile_commands.json" | while read -r file; do
         case $file in
+            "$root"/build/*) ;;  # generated, such as the layer checks' one-line sources
             "$root"/*.cpp) echo "${file#"$root"/}" ;;
         esac
     done

@@ -30,7 +30,7 @@ std::string MakePage(size_t size) {
 
 void BM_ScanOnAirPage(benchmark::State& state) {
     std::string page = MakePage(static_cast<size_t>(state.range(0)));
-    NowPlaying previous;
+    NowPlayingRecord previous;
     LocaleTexts locale;
     for (auto _ : state) {
         OnAirScan scan = ScanOnAirPage(page, previous, locale);

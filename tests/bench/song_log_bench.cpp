@@ -44,7 +44,7 @@ private:
 
 void BM_SaveCantivoLog(benchmark::State& state) {
     LogFolder log(static_cast<int>(state.range(0)));
-    const NowPlaying song{"22:00", "\x90\x56\x82\xb5\x82\xa2\x8b\xc8", "\x90\x56\x82\xb5\x82\xa2\x89\xcc\x8e\xe8"};
+    const NowPlayingRecord song{"22:00", "\x90\x56\x82\xb5\x82\xa2\x8b\xc8", "\x90\x56\x82\xb5\x82\xa2\x89\xcc\x8e\xe8"};
     for (auto _ : state) {
         SaveCantivoLog(log.files, log.Path(), song, {}, LocalNow());
         state.PauseTiming();

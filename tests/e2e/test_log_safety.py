@@ -10,8 +10,6 @@ import time
 from desktop import LOG_NAME
 from session import wait_for
 
-WM_COMMAND = 0x0111
-SAVE_COMMAND = 101  # the menu's first command is 100 (Get); Save follows it
 LINES = 200_000     # about 9 MB: a save takes long enough to be caught in the middle
 ROUNDS = 12
 # The kills are spread from the save's start to twice its measured length: a save under load
@@ -28,7 +26,7 @@ def big_log():
 def save_after_get(program):
     program.double_click_icon()
     program.wait_shown()
-    program.post(WM_COMMAND, SAVE_COMMAND)
+    program.post_command("save")
 
 
 def kill(program):

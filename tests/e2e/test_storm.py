@@ -9,8 +9,6 @@ from desktop import WM_LBUTTONDBLCLK, WM_RBUTTONDOWN
 from session import wait_for
 from make_pages import main_line, page, sub_line, time_line
 
-WM_COMMAND = 0x0111
-SAVE_COMMAND, EXIT_COMMAND = 101, 103  # Get is 100, the separator 102
 MK_RBUTTON = 0x0002
 ROUNDS = 50
 
@@ -60,8 +58,8 @@ def test_a_storm_of_clicks_mid_fade_and_mid_box(start, desktop, tmp_path):
         # Save during a fade: a second Save queued behind the first runs in its fade-out.
         program.post_tray(WM_LBUTTONDBLCLK)
         program.wait_shown()
-        program.post(WM_COMMAND, SAVE_COMMAND)
-        program.post(WM_COMMAND, SAVE_COMMAND)
+        program.post_command("save")
+        program.post_command("save")
         program.wait_hidden()
 
         # Get while the error box is open, then the box answered.
@@ -80,7 +78,7 @@ def test_a_storm_of_clicks_mid_fade_and_mid_box(start, desktop, tmp_path):
     program.post_tray(WM_LBUTTONDBLCLK)
     program.wait_shown()
     right_press_on_balloon(program)
-    program.post(WM_COMMAND, EXIT_COMMAND)
+    program.post_command("exit")
     assert program.wait_exit() == 0
     wait_for(lambda: not desktop.tray.icons(), what="the icon to go with the program")
 

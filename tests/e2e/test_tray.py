@@ -25,7 +25,10 @@ def test_at_start_only_the_icon_shows(start, desktop):
 
     icons = desktop.tray.icons()
     assert len(icons) == 1
-    main = program.main_window()
+    # The icon is added first, before the creation handler makes the window layered: read the
+    # window once that handler is through.
+    main = wait_for(lambda: (lambda m: m["exists"] and m["exstyle"] & WS_EX_LAYERED and m)(program.main_window()),
+                    what="the main window's creation to finish")
     assert main["exists"] and main["title"] == "Cantivo"
     assert not main["visible"]
     # A borderless popup, layered with white as its colour key and an alpha of its own.

@@ -10,8 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view page(reinterpret_cast<const char*>(data), size);
-    const cantivo::NowPlaying previous{"07:00", "main", "sub"};
-    const cantivo::NowPlaying kept = previous;
+    const cantivo::NowPlayingRecord previous{"07:00", "main", "sub"};
+    const cantivo::NowPlayingRecord kept = previous;
     try {
         cantivo::OnAirScan scan = cantivo::ScanOnAirPage(page, previous, {});
         if (!scan.found && !(scan.nowPlaying.MainText == previous.MainText && scan.nowPlaying.SubText == previous.SubText)) {

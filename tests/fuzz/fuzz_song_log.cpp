@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     { std::ofstream(path, std::ios::binary | std::ios::trunc) << old; }
     cantivo::PosixFileLayer files;
-    const cantivo::NowPlaying song{"21:38", main, sub};
+    const cantivo::NowPlayingRecord song{"21:38", main, sub};
     const cantivo::LocalDateTime now{2026, 12, 9, 0, 0, 0, 0};
     cantivo::SaveCantivoLog(files, path, song, {}, now);
 

@@ -19,6 +19,7 @@ the log file's bytes, and what the probe sees.
     desktop.stop()
 """
 
+import json
 import os
 import re
 import shutil
@@ -42,6 +43,7 @@ LOG_NAME = "cantivolog.log"
 # The tray icon's callback message (WM_USER + 100) and the mouse messages it carries.
 TRAY_MESSAGE = 0x0400 + 100
 WM_CLOSE = 0x0010
+WM_COMMAND = 0x0111
 WM_MOUSEMOVE = 0x0200
 WM_LBUTTONDOWN = 0x0201
 WM_LBUTTONUP = 0x0202
@@ -190,6 +192,10 @@ class Program:
     def post(self, message, wparam=0, lparam=0):
         self.desktop.probe.ask("post %d %d %d %d" % (self.main_window()["hwnd"], message, wparam, lparam))
 
+    def post_command(self, name):
+        """A menu command ("get", "save", "exit") as a chosen item posts it."""
+        self.post(WM_COMMAND, self.desktop.menu_commands()[name])
+
     def post_tray(self, mouse_message):
         """The tray's callback as explorer sends it, with the mouse message in lParam."""
         self.post(TRAY_MESSAGE, 1, mouse_message)
@@ -275,6 +281,11 @@ class Desktop:
     @property
     def probe(self):
         return self.session.probe
+
+    def menu_commands(self):
+        """The menu's command ids as the build gave them to the program."""
+        with open(os.path.join(self.build_dir, "app", "menu_commands.json")) as f:
+            return json.load(f)
 
     @property
     def exe_bits(self):

@@ -25,7 +25,7 @@ import threading
 import time
 
 import processes
-from wine import Wine, take_lock
+from wine import Wine, offline, take_lock
 from xvfb import Xvfb
 
 # How long a condition may take before a wait gives up. Generous: a cold Wine start under a
@@ -35,7 +35,6 @@ WAIT_S = 20
 WINE_START_S = 120
 # The display's size; with no taskbar on it the work area is the whole screen.
 SCREEN_SIZE = (1024, 768)
-OFFLINE_WRAPPER = ["unshare", "-n", "--", "sh", "-c", 'ip link set lo up 2>/dev/null; exec "$@"', "sh"]
 
 
 class HarnessError(RuntimeError):
@@ -52,12 +51,6 @@ def wait_for(condition, timeout=WAIT_S, interval=0.05, what="condition"):
         if time.monotonic() >= deadline:
             raise TimeoutError("gave up after %.0f s waiting for %s" % (timeout, what))
         time.sleep(interval)
-
-
-def offline(command):
-    """command run in a network namespace of its own with only a loopback and no route, where
-    Windows reports no connection."""
-    return OFFLINE_WRAPPER + list(command)
 
 
 _PR_SET_PDEATHSIG = 1

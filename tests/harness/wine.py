@@ -33,6 +33,13 @@ class WineError(RuntimeError):
     pass
 
 
+def offline(command):
+    """command run in a network namespace of its own with only a loopback and no route, where
+    Windows reports no connection. A prefix's network driver runs in whichever namespace its
+    first process started in, so such programs need a prefix of their own."""
+    return ["unshare", "-n", "--", "sh", "-c", 'ip link set lo up 2>/dev/null; exec "$@"', "sh"] + list(command)
+
+
 def take_lock(path, wait_s, holder):
     """An exclusive flock on path, held while the returned file stays open. Waits at most
     wait_s seconds for the holder (holder says who that is) to let go, then raises; the file

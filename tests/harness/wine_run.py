@@ -22,7 +22,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from station import Station  # noqa: E402
-from wine import Wine  # noqa: E402
+from wine import Wine, offline  # noqa: E402
 from xvfb import Xvfb  # noqa: E402
 
 TIME_LIMIT_S = 540
@@ -51,7 +51,7 @@ def main():
         extra["http_proxy"] = station.proxy
     run = ["wine"] + command
     if args.offline:
-        run = ["unshare", "-n", "--", "sh", "-c", 'ip link set lo up 2>/dev/null; exec "$@"', "sh"] + run
+        run = offline(run)
     folder = None
     if args.read_only_folder:
         folder = tempfile.mkdtemp(prefix="cantivo-read-only-")

@@ -12,6 +12,7 @@ import re
 import shutil
 import struct
 import subprocess
+import sys
 import time
 import zipfile
 import zlib
@@ -19,6 +20,8 @@ import zlib
 import pytest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
+from station import ON_AIR_PATH  # noqa: E402
 DIST = os.path.join(ROOT, "dist")
 CPU = {"win64": "x86_64", "win32": "i686"}
 MAX_EXE_BYTES = 1 << 20
@@ -107,7 +110,7 @@ def test_the_guides_are_filled_in_for_this_build_and_read_in_notepad(arch):
         assert b"\n" not in data.replace(b"\r\n", b"")
         text = data.decode("utf-8")
         assert re.findall(r"@[A-Z]+@", text) == []
-        for fact in (VERSION, arch, "http://%s/PC/FM/KALO-FM/onair.asp" % HOST, "shell:startup", "cantivolog.log",
+        for fact in (VERSION, arch, "http://%s%s" % (HOST, ON_AIR_PATH), "shell:startup", "cantivolog.log",
                      "tools/release.sh --host"):
             assert fact in text, (guide, fact)
 

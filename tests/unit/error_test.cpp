@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
 namespace cantivo {
 namespace {
 
@@ -17,6 +20,29 @@ TEST(ErrorTest, PageBytesStandApartFromTheProgramsOwnText) {
     EXPECT_EQ(e.Before(), "'");
     EXPECT_EQ(e.PageBytes(), "%s\x82\xa0");
     EXPECT_EQ(e.After(), "' is not a valid time");
+}
+
+TEST(ErrorTest, AnEscapedExceptionStandsForTheErrorItNames) {
+    struct Case {
+        std::exception_ptr thrown;
+        const char* message;
+    } cases[] = {
+        {std::make_exception_ptr(CannotOpenFileError("a.log")), "ファイル a.log は開けません"},
+        {std::make_exception_ptr(std::bad_alloc()), "Out of memory"},
+        {std::make_exception_ptr(std::runtime_error("System Error.  Code: 5.")), "System Error.  Code: 5."},
+    };
+    for (const Case& c : cases) {
+        try {
+            std::rethrow_exception(c.thrown);
+        } catch (...) {
+            EXPECT_EQ(CaughtError().Message(), c.message);
+        }
+    }
+    try {
+        throw 7;
+    } catch (...) {
+        EXPECT_THROW(CaughtError(), int);
+    }
 }
 
 TEST(ErrorTest, FullStopFollowsTheByteOrderRule) {

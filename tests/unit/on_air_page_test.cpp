@@ -13,7 +13,7 @@
 
 namespace cantivo {
 
-void PrintTo(const NowPlaying& n, std::ostream* os) {
+void PrintTo(const NowPlayingRecord& n, std::ostream* os) {
     *os << "{" << testing::PrintToString(n.TimeText) << ", " << testing::PrintToString(n.MainText) << ", "
         << testing::PrintToString(n.SubText) << "}";
 }
@@ -34,9 +34,9 @@ std::string Page(const std::vector<std::string>& lines, const std::string& end =
     return page;
 }
 
-const NowPlaying kPrevious{"07:00", "old main", "old sub"};
+const NowPlayingRecord kPrevious{"07:00", "old main", "old sub"};
 
-OnAirScan Scan(const std::string& page, const NowPlaying& previous = kPrevious) {
+OnAirScan Scan(const std::string& page, const NowPlayingRecord& previous = kPrevious) {
     return ScanOnAirPage(page, previous, LocaleTexts{});
 }
 
@@ -57,7 +57,7 @@ TEST(OnAirPageTest, CutsTimeMainAndSubTextWhateverTheLineEnds) {
     for (std::string end : {"\r\n", "\n", "\r"}) {
         OnAirScan scan = Scan(Page(kGoodLines, end));
         EXPECT_TRUE(scan.found);
-        EXPECT_EQ(scan.nowPlaying, (NowPlaying{"21:38", "\x8c\x8e\x82\xcc\x89\xb9", "Artist \x83\x5c"}));
+        EXPECT_EQ(scan.nowPlaying, (NowPlayingRecord{"21:38", "\x8c\x8e\x82\xcc\x89\xb9", "Artist \x83\x5c"}));
     }
 }
 
@@ -80,25 +80,25 @@ TEST(OnAirPageTest, PagesWithoutTheMainMarkerFindNothing) {
 TEST(OnAirPageTest, BytesAfterAZeroByteAreNeverSeen) {
     std::string page = Page({TimeLine("10:00"), MainLine("first")}) + SubLine("sub") + "\0"s + "\r\n" + MainLine("x");
     OnAirScan scan = Scan(page);
-    EXPECT_EQ(scan.nowPlaying, (NowPlaying{"10:00", "first", "sub"}));
+    EXPECT_EQ(scan.nowPlaying, (NowPlayingRecord{"10:00", "first", "sub"}));
     EXPECT_EQ(ErrorOf(Page({MainLine("first")}) + "\0"s + SubLine("sub")), "リストのインデックスが範囲を超えています (2)");
 }
 
 TEST(OnAirPageTest, FirstMainLineWinsAndTheLastTimeLineBeforeIt) {
     OnAirScan scan = Scan(Page({TimeLine("08:00"), TimeLine("9:15 PM"), MainLine("one"), SubLine("uno"),
                                 TimeLine("23:00"), MainLine("two"), SubLine("dos")}));
-    EXPECT_EQ(scan.nowPlaying, (NowPlaying{"21:15", "one", "uno"}));
+    EXPECT_EQ(scan.nowPlaying, (NowPlayingRecord{"21:15", "one", "uno"}));
 }
 
 TEST(OnAirPageTest, TimeLineAfterTheMainLineIsNeverRead) {
     OnAirScan scan = Scan(Page({MainLine("one"), SubLine("uno"), TimeLine("not a time")}));
     EXPECT_TRUE(scan.found);
-    EXPECT_EQ(scan.nowPlaying, (NowPlaying{"07:00", "one", "uno"}));
+    EXPECT_EQ(scan.nowPlaying, (NowPlayingRecord{"07:00", "one", "uno"}));
 }
 
 TEST(OnAirPageTest, PageWithoutTimeLineKeepsThePreviousTime) {
     EXPECT_EQ(Scan(Page({MainLine("one"), SubLine("uno")})).nowPlaying.TimeText, "07:00");
-    EXPECT_EQ(Scan(Page({MainLine("one"), SubLine("uno")}), NowPlaying{}).nowPlaying.TimeText, "");
+    EXPECT_EQ(Scan(Page({MainLine("one"), SubLine("uno")}), NowPlayingRecord{}).nowPlaying.TimeText, "");
 }
 
 TEST(OnAirPageTest, LineWithBothMarkersReadsItsTimeFirst) {
@@ -106,7 +106,7 @@ TEST(OnAirPageTest, LineWithBothMarkersReadsItsTimeFirst) {
     std::string line = "xxs2  12:34xxs3  main text" + std::string(15, '.');
     OnAirScan scan = Scan(Page({line, SubLine("sub")}));
     ASSERT_TRUE(scan.found);
-    EXPECT_EQ(scan.nowPlaying, (NowPlaying{"12:34", "main text.....", "sub"}));
+    EXPECT_EQ(scan.nowPlaying, (NowPlayingRecord{"12:34", "main text.....", "sub"}));
     EXPECT_EQ(ErrorOf(Page({"xxs2  12:34xxs3  main text" + std::string(16, '.'), SubLine("sub")})),
               "'12:34x' is not a valid time");
 }
@@ -155,7 +155,7 @@ TEST(OnAirPageTest, BadTimeBeforeTheMainLineIsAnError) {
 
 // The page read literally: split, join with CR LF, double every CR, split again, and walk the
 // entries. The scan must agree with it on every page.
-OnAirScan LiteralScan(const std::string& page, const NowPlaying& previous) {
+OnAirScan LiteralScan(const std::string& page, const NowPlayingRecord& previous) {
     LineList list;
     list.SetText(page);
     std::string doubled;
@@ -183,7 +183,7 @@ OnAirScan LiteralScan(const std::string& page, const NowPlaying& previous) {
     return scan;
 }
 
-std::string Outcome(const std::string& page, OnAirScan (*scan)(const std::string&, const NowPlaying&)) {
+std::string Outcome(const std::string& page, OnAirScan (*scan)(const std::string&, const NowPlayingRecord&)) {
     try {
         OnAirScan result = scan(page, kPrevious);
         return (result.found ? "found|" : "none|") + result.nowPlaying.TimeText + "|" + result.nowPlaying.MainText + "|" +
@@ -193,7 +193,7 @@ std::string Outcome(const std::string& page, OnAirScan (*scan)(const std::string
     }
 }
 
-OnAirScan FastScan(const std::string& page, const NowPlaying& previous) { return ScanOnAirPage(page, previous, {}); }
+OnAirScan FastScan(const std::string& page, const NowPlayingRecord& previous) { return ScanOnAirPage(page, previous, {}); }
 
 TEST(OnAirPageTest, AgreesWithTheLiteralReadingOnRandomPages) {
     const std::string pieces[] = {"xxs2", "xxs3", "\r", "\n", "\r\n", "\0"s, " ", "12:34", "9:5", " PM",

@@ -23,7 +23,7 @@ using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 const LocalDateTime kDecember9{2026, 12, 9, 22, 5, 0, 0};
-const NowPlaying kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
+const NowPlayingRecord kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
 const std::string kSongLine = "\"12/09 21:38\",\"\x96\xe9\x96\xbe\x82\xaf\",\"\x83\x4a\x83\x8d\"\r\n";
 
 // A fresh folder for each test, removed afterwards.
@@ -45,7 +45,7 @@ protected:
     }
     size_t FilesInFolder() const { return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {})); }
 
-    void Save(const NowPlaying& song = kSong, FileLayer* layer = nullptr) {
+    void Save(const NowPlayingRecord& song = kSong, FileLayer* layer = nullptr) {
         SaveCantivoLog(layer ? *layer : files, path, song, LocaleTexts{}, kDecember9);
     }
 
@@ -73,13 +73,13 @@ TEST_F(SongLogTest, TheSameSongIsWrittenOnce) {
     Save();
     EXPECT_EQ(Read(), kSongLine);
     // The time of the song plays no part.
-    Save(NowPlaying{"07:00", kSong.MainText, kSong.SubText});
+    Save(NowPlayingRecord{"07:00", kSong.MainText, kSong.SubText});
     EXPECT_EQ(Read(), kSongLine);
 }
 
 TEST_F(SongLogTest, TheSameMainTextWithAnotherSubTextIsWritten) {
     Save();
-    Save(NowPlaying{"21:45", kSong.MainText, "other"});
+    Save(NowPlayingRecord{"21:45", kSong.MainText, "other"});
     EXPECT_EQ(Read(), kSongLine + "\"12/09 21:45\",\"\x96\xe9\x96\xbe\x82\xaf\",\"other\"\r\n");
 }
 
@@ -89,7 +89,7 @@ TEST_F(SongLogTest, RecordTakesTheLocalesDateSeparatorAndAnEmptyTime) {
     EXPECT_EQ(MakeLogRecord({"", "m", "s"}, locale, {2026, 1, 2, 0, 0, 0, 0}), "\"01-02 \",\"m\",\"s\"");
     locale.dateSeparator = '\0';
     EXPECT_EQ(MakeLogRecord({"", "m", "s"}, locale, {2026, 1, 2, 0, 0, 0, 0}), "\"0102 \",\"m\",\"s\"");
-    Save(NowPlaying{"", "m", "s"});
+    Save(NowPlayingRecord{"", "m", "s"});
     EXPECT_EQ(Read(), "\"12/09 \",\"m\",\"s\"\r\n");
 }
 
@@ -110,7 +110,7 @@ TEST_F(SongLogTest, LinesWithTooFewFieldsAreNotTheSong) {
 }
 
 TEST_F(SongLogTest, QuotesInTheTextsAreDoubledSoTheSongIsKnownAgain) {
-    const NowPlaying quoted{"21:38", "Say \"Hi\", \"you\"", "\"Band\""};
+    const NowPlayingRecord quoted{"21:38", "Say \"Hi\", \"you\"", "\"Band\""};
     Save(quoted);
     const std::string line = "\"12/09 21:38\",\"Say \"\"Hi\"\", \"\"you\"\"\",\"\"\"Band\"\"\"\r\n";
     EXPECT_EQ(Read(), line);
@@ -124,16 +124,16 @@ TEST_F(SongLogTest, QuotesInTheTextsAreDoubledSoTheSongIsKnownAgain) {
 TEST_F(SongLogTest, OldLinesWithBareQuotesAreKeptAsTheyAre) {
     const std::string old = "\"12/01 10:00\",\"Say \"Hi\"\",\"x\"\r\n";
     Write(old);
-    Save(NowPlaying{"21:38", "Say \"Hi\"", "x"});
+    Save(NowPlayingRecord{"21:38", "Say \"Hi\"", "x"});
     EXPECT_EQ(Read().substr(0, old.size()), old);
 }
 
 TEST_F(SongLogTest, NothingAfterAZeroByteIsLost) {
     const std::string old = "\"12/01 10:00\",\"a\",\"b\"\r\nbro\0ken\r\n\"12/02 11:00\",\"c\",\"d\"\r\n"s;
     Write(old);
-    Save(NowPlaying{"12:00", "a", "b"});  // on a line before the zero byte
+    Save(NowPlayingRecord{"12:00", "a", "b"});  // on a line before the zero byte
     EXPECT_EQ(Read(), old);
-    Save(NowPlaying{"12:00", "c", "d"});  // on a line after it
+    Save(NowPlayingRecord{"12:00", "c", "d"});  // on a line after it
     EXPECT_EQ(Read(), old);
     Save();
     EXPECT_EQ(Read(), old + kSongLine);

@@ -8,14 +8,14 @@
 
 namespace cantivo {
 
-void PrintTo(const NowPlaying& n, std::ostream* os) {
+void PrintTo(const NowPlayingRecord& n, std::ostream* os) {
     *os << "{" << testing::PrintToString(n.TimeText) << ", " << testing::PrintToString(n.MainText) << ", "
         << testing::PrintToString(n.SubText) << "}";
 }
 
 namespace {
 
-const NowPlaying kPrevious{"07:00", "old main", "old sub"};
+const NowPlayingRecord kPrevious{"07:00", "old main", "old sub"};
 
 // A hidden top-level window to own the boxes, as the main window does.
 class OwnerWindow {
@@ -48,12 +48,12 @@ protected:
     }
 
     OwnerWindow owner;
-    NowPlaying nowPlaying = kPrevious;
+    NowPlayingRecord nowPlaying = kPrevious;
 };
 
 TEST_F(GetCantivoInfoTest, TakesTheSongFromThePage) {
     ASSERT_TRUE(Get("good.html"));
-    EXPECT_EQ(nowPlaying, (NowPlaying{"21:38", "\x96\xe9\x96\xbe\x82\xaf\x82\xcc\x83\x81\x83\x8d\x83\x66\x83\x42",
+    EXPECT_EQ(nowPlaying, (NowPlayingRecord{"21:38", "\x96\xe9\x96\xbe\x82\xaf\x82\xcc\x83\x81\x83\x8d\x83\x66\x83\x42",
                                       "\x83\x4a\x83\x8d\x81\x45\x83\x49\x81\x5b\x83\x50\x83\x58\x83\x67\x83\x89"}));
 }
 
@@ -75,7 +75,7 @@ TEST_F(GetCantivoInfoTest, ErrorsLeaveTheRecordAsItWas) {
 TEST(OfflineTest, ShowsNotConnectedAndReturnsFalse) {
     if (TestNetwork() != "offline") GTEST_SKIP() << "needs a network namespace without a route";
     OwnerWindow owner;
-    NowPlaying nowPlaying = kPrevious;
+    NowPlayingRecord nowPlaying = kPrevious;
     MessageBoxWatcher watcher(L"not connected.");
     EXPECT_FALSE(GetCantivoInfo(owner.Get(), DefaultOnAirUrl(), {}, nowPlaying));
     watcher.Stop();

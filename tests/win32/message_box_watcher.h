@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "message_box.h"
+
 // Waits on a thread of its own for a message box with the given title, notes what it shows and
 // closes it with OK, so a test of code that shows a box never hangs.
 class MessageBoxWatcher {
@@ -41,24 +43,11 @@ private:
     }
 
     void Inspect(HWND box) {
+        harness::MessageBoxView view = harness::InspectMessageBox(box);
         seen = true;
-        owner = ::GetWindow(box, GW_OWNER);
-        ::EnumChildWindows(box, &MessageBoxWatcher::InspectChild, reinterpret_cast<LPARAM>(this));
-    }
-
-    static BOOL CALLBACK InspectChild(HWND child, LPARAM self) {
-        auto* watcher = reinterpret_cast<MessageBoxWatcher*>(self);
-        wchar_t className[32] = {};
-        ::GetClassNameW(child, className, 32);
-        if (lstrcmpiW(className, L"Static") != 0 || !::IsWindowVisible(child)) return TRUE;
-        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            watcher->hasIcon = watcher->hasIcon || ::SendMessageW(child, STM_GETICON, 0, 0) != 0;
-            return TRUE;
-        }
-        wchar_t text[512] = {};
-        ::GetWindowTextW(child, text, 512);
-        if (text[0]) watcher->text = text;
-        return TRUE;
+        owner = view.owner;
+        text = view.text;
+        hasIcon = view.hasIcon;
     }
 
     std::wstring title_;

@@ -17,7 +17,7 @@
 namespace cantivo {
 namespace {
 
-const NowPlaying kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
+const NowPlayingRecord kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
 
 void SaveBesideTheProgram() { SaveCantivoLog(SystemFileLayer(), CantivoLogPath(), kSong, {}, LocalNow()); }
 

@@ -52,23 +52,14 @@
 #include <utility>
 #include <vector>
 
+#include "message_box.h"
+#include "platform/gdi.h"
+#include "platform/unicode.h"
+
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
-    return out;
-}
+using cantivo::Utf8FromWide;
+using cantivo::WideFromUtf8;
 
 // Just enough JSON for flat answers: objects and arrays written in order, commas kept track of.
 class Json {
@@ -81,7 +72,7 @@ public:
         first_ = false;
         return *this;
     }
-    Json& Str(const char* key, const std::wstring& value) { return Str(key, Utf8(value)); }
+    Json& Str(const char* key, const std::wstring& value) { return Str(key, Utf8FromWide(value)); }
     Json& Str(const char* key, const std::string& value) {
         Key(key);
         Quote(value);
@@ -158,17 +149,9 @@ HWND HandleFrom(const std::string& text) {
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text.c_str(), nullptr, 0)));
 }
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[256] = {};
-    ::GetClassNameW(window, name, 256);
-    return name;
-}
+std::wstring ClassOf(HWND window) { return harness::WindowClassName(window); }
 
-std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
+std::wstring TextOf(HWND window) { return harness::WindowText(window); }
 
 DWORD ProcessOf(HWND window) {
     DWORD pid = 0;
@@ -268,37 +251,18 @@ void Tray(Json& json) {
 void Boxes(Json& json) {
     json.OpenArray("boxes");
     for (HWND box : TopLevelWindows()) {
-        if (ClassOf(box) != L"#32770" || !::IsWindowVisible(box)) continue;
+        if (!harness::IsMessageBox(box) || !::IsWindowVisible(box)) continue;
+        harness::MessageBoxView view = harness::InspectMessageBox(box);
         json.Open();
         Brief(json, box);
-        HWND owner = ::GetWindow(box, GW_OWNER);
-        json.Num("owner", HandleNumber(owner)).Str("owner_class", owner ? ClassOf(owner) : L"");
-        std::wstring text;
-        bool icon = false;
-        RECT iconRect{};
+        json.Num("owner", HandleNumber(view.owner)).Str("owner_class", view.owner ? ClassOf(view.owner) : L"");
         json.OpenArray("buttons");
-        for (HWND child : ChildWindows(box)) {
-            if (!::IsWindowVisible(child)) continue;
-            std::wstring cls = ClassOf(child);
-            if (lstrcmpiW(cls.c_str(), L"Button") == 0) {
-                json.Open().Num("id", ::GetDlgCtrlID(child)).Str("text", TextOf(child)).Close();
-            } else if (lstrcmpiW(cls.c_str(), L"Static") == 0) {
-                if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-                    DWORD_PTR handle = 0;
-                    ::SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 2000, &handle);
-                    if (handle) {
-                        icon = true;
-                        ::GetWindowRect(child, &iconRect);
-                    }
-                } else {
-                    std::wstring part = TextOf(child);
-                    if (!part.empty()) text += (text.empty() ? L"" : L"\n") + part;
-                }
-            }
+        for (const harness::MessageBoxButton& button : view.buttons) {
+            json.Open().Num("id", button.id).Str("text", button.text).Close();
         }
         json.Close();
-        json.Str("text", text).Bool("icon", icon);
-        if (icon) json.Rect("icon_rect", iconRect);
+        json.Str("text", view.text).Bool("icon", view.hasIcon);
+        if (view.hasIcon) json.Rect("icon_rect", view.iconRect);
         json.Close();
     }
     json.Close();
@@ -314,74 +278,6 @@ void Menus(Json& json) {
     }
     json.Close();
 }
-
-// A popup menu of the probe's own, drawn by the same Wine code and fonts as the program's, for
-// the tests to compare the program's menu with.
-class ReferenceMenu {
-public:
-    ~ReferenceMenu() { Close(); }
-
-    bool Open(int x, int y, const std::wstring& captions) {
-        Close();
-        thread_ = std::thread([this, x, y, captions] { Track(x, y, captions); });
-        for (int waited = 0; waited < 5000; waited += 20) {
-            if (Window()) return true;
-            ::Sleep(20);
-        }
-        return false;
-    }
-
-    HWND Window() const {
-        for (HWND menu : TopLevelWindows()) {
-            if (ClassOf(menu) == L"#32768" && ::IsWindowVisible(menu) && ProcessOf(menu) == ::GetCurrentProcessId())
-                return menu;
-        }
-        return nullptr;
-    }
-
-    void Close() {
-        if (!thread_.joinable()) return;
-        // The menu loop watches for WM_CANCELMODE posted to the menu window, as EndMenu does.
-        for (int tries = 0; tries < 250 && !done_; ++tries) {
-            if (HWND menu = Window()) ::PostMessageW(menu, WM_CANCELMODE, 0, 0);
-            ::Sleep(20);
-        }
-        thread_.join();
-        done_ = false;
-    }
-
-private:
-    void Track(int x, int y, const std::wstring& captions) {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = ::DefWindowProcW;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"CantivoProbeMenuOwner";
-        ::RegisterClassW(&windowClass);
-        HWND owner = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                       nullptr, windowClass.hInstance, nullptr);
-        HMENU menu = ::CreatePopupMenu();
-        UINT id = 1;
-        size_t start = 0;
-        while (start <= captions.size()) {
-            size_t end = captions.find(L'|', start);
-            if (end == std::wstring::npos) end = captions.size();
-            std::wstring caption = captions.substr(start, end - start);
-            if (caption == L"-") {
-                ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-            } else {
-                ::AppendMenuW(menu, MF_STRING, id++, caption.c_str());
-            }
-            start = end + 1;
-        }
-        ::TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, x, y, 0, owner, nullptr);
-        ::DestroyMenu(menu);
-        ::DestroyWindow(owner);
-        done_ = true;
-    }
-
-    std::thread thread_;
-    std::atomic<bool> done_{false};
-};
 
 // A stand-in for the shell's notification area, for when Wine's explorer is gone: Wine 8 keeps
 // the desktop window of a killed explorer, so a new explorer cannot take the desktop again while
@@ -419,6 +315,96 @@ private:
 
     std::thread thread_;
     std::atomic<HWND> window_{nullptr};
+};
+
+// A popup menu of the probe's own, drawn by the same Wine code and fonts as the program's, for
+// the tests to compare the program's menu with. Its owner window runs on a window thread;
+// the menu's own loop runs there too, from the owner's first message.
+class ReferenceMenu {
+public:
+    bool Open(int x, int y, const std::wstring& captions) {
+        Close();
+        x_ = x;
+        y_ = y;
+        captions_ = captions;
+        if (!owner_.Start([this] { return MakeOwner(); })) return false;
+        for (int waited = 0; waited < 5000; waited += 20) {
+            if (Window()) return true;
+            ::Sleep(20);
+        }
+        return false;
+    }
+
+    HWND Window() const {
+        for (HWND menu : TopLevelWindows()) {
+            if (ClassOf(menu) == L"#32768" && ::IsWindowVisible(menu) && ProcessOf(menu) == ::GetCurrentProcessId())
+                return menu;
+        }
+        return nullptr;
+    }
+
+    void Close() {
+        // The menu loop watches for WM_CANCELMODE posted to the menu window, as EndMenu does.
+        for (int tries = 0; tries < 250; ++tries) {
+            HWND menu = Window();
+            if (!menu) break;
+            ::PostMessageW(menu, WM_CANCELMODE, 0, 0);
+            ::Sleep(20);
+        }
+        owner_.Stop();
+    }
+
+private:
+    static constexpr UINT kTrackMessage = WM_APP + 1;
+
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<ReferenceMenu*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == kTrackMessage && self) {
+            self->Track(window);
+            return 0;
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    HWND MakeOwner() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &ReferenceMenu::Procedure;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"CantivoProbeMenuOwner";
+        ::RegisterClassW(&windowClass);
+        HWND owner = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                       nullptr, windowClass.hInstance, nullptr);
+        if (owner) {
+            ::SetWindowLongPtrW(owner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            ::PostMessageW(owner, kTrackMessage, 0, 0);
+        }
+        return owner;
+    }
+
+    void Track(HWND owner) {
+        HMENU menu = ::CreatePopupMenu();
+        UINT id = 1;
+        size_t start = 0;
+        while (start <= captions_.size()) {
+            size_t end = captions_.find(L'|', start);
+            if (end == std::wstring::npos) end = captions_.size();
+            std::wstring caption = captions_.substr(start, end - start);
+            if (caption == L"-") {
+                ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+            } else {
+                ::AppendMenuW(menu, MF_STRING, id++, caption.c_str());
+            }
+            start = end + 1;
+        }
+        ::TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, x_, y_, 0, owner, nullptr);
+        ::DestroyMenu(menu);
+        ::DestroyWindow(owner);
+    }
+
+    int x_ = 0;
+    int y_ = 0;
+    std::wstring captions_;
+    WindowThread owner_;
 };
 
 class StandInShell {
@@ -496,35 +482,30 @@ private:
 
 // How this Wine draws a text in a font, to hold a screenshot of the program's text against.
 void TextInk(Json& json, const std::wstring& face, int em, const std::wstring& text) {
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    HFONT font = ::CreateFontW(-em, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
-    HGDIOBJ oldFont = ::SelectObject(dc, font);
+    cantivo::WindowDc screen(nullptr);
+    cantivo::MemoryDc dc(::CreateCompatibleDC(screen.Get()));
+    cantivo::GdiObject<HFONT> font(::CreateFontW(-em, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                                 DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
+    cantivo::SelectedObject selectedFont(dc.Get(), font.Get());
     SIZE size{};
-    ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size.cx, size.cy);
-    HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
-    ::SetTextColor(dc, RGB(0, 0, 0));
-    ::SetBkColor(dc, RGB(255, 255, 255));
-    ::SetBkMode(dc, OPAQUE);
-    ::TextOutW(dc, 0, 0, text.c_str(), static_cast<int>(text.size()));
+    ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
+    cantivo::GdiObject<HBITMAP> bitmap(::CreateCompatibleBitmap(screen.Get(), size.cx, size.cy));
+    cantivo::SelectedObject selectedBitmap(dc.Get(), bitmap.Get());
+    ::SetTextColor(dc.Get(), RGB(0, 0, 0));
+    ::SetBkColor(dc.Get(), RGB(255, 255, 255));
+    ::SetBkMode(dc.Get(), OPAQUE);
+    ::TextOutW(dc.Get(), 0, 0, text.c_str(), static_cast<int>(text.size()));
     json.Bool("ok", true).Num("width", size.cx).Num("height", size.cy).OpenArray("rows");
     for (int y = 0; y < size.cy; ++y) {
         std::string row;
         for (int x = 0; x < size.cx; ++x) {
-            COLORREF c = ::GetPixel(dc, x, y);
+            COLORREF c = ::GetPixel(dc.Get(), x, y);
             row += GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128 ? '#' : '.';
         }
         json.Str(nullptr, row);
     }
     json.Close();
-    ::SelectObject(dc, oldBitmap);
-    ::DeleteObject(bitmap);
-    ::SelectObject(dc, oldFont);
-    ::DeleteObject(font);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
 }
 
 // A 16 x 16 topmost window with a given system cursor as its class cursor, on a thread of its own.
@@ -564,130 +545,68 @@ private:
 
 class Probe {
 public:
-    // Returns false on quit.
-    bool Run(const std::string& line, std::string& answer) {
-        std::string command = line;
-        std::string rest;
-        size_t space = line.find(' ');
-        if (space != std::string::npos) {
-            command = line.substr(0, space);
-            rest = line.substr(space + 1);
-        }
-        Json json;
-        json.Open();
-        bool keepGoing = true;
-        if (command == "ping") {
-            json.Bool("ok", true).Num("pid", ::GetCurrentProcessId());
-        } else if (command == "window") {
-            json.Bool("ok", true);
-            Describe(json, ::FindWindowW(Wide(rest).c_str(), nullptr));
-        } else if (command == "windows") {
-            json.Bool("ok", true);
-            ListWindows(json, static_cast<DWORD>(std::strtoul(rest.c_str(), nullptr, 0)));
-        } else if (command == "tray") {
-            json.Bool("ok", true);
-            Tray(json);
-        } else if (command == "boxes") {
-            json.Bool("ok", true);
-            Boxes(json);
-        } else if (command == "menus") {
-            json.Bool("ok", true);
-            Menus(json);
-        } else if (command == "press") {
-            std::vector<std::string> args = Split(rest, 2);
-            HWND box = HandleFrom(args[0]);
-            int id = std::atoi(args[1].c_str());
-            HWND button = ::GetDlgItem(box, id);
-            json.Bool("ok", ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != FALSE);
-        } else if (command == "post") {
-            std::vector<std::string> args = Split(rest, 4);
-            BOOL posted = ::PostMessageW(HandleFrom(args[0]), static_cast<UINT>(std::strtoul(args[1].c_str(), nullptr, 0)),
-                                         static_cast<WPARAM>(std::strtoull(args[2].c_str(), nullptr, 0)),
-                                         static_cast<LPARAM>(std::strtoll(args[3].c_str(), nullptr, 0)));
-            json.Bool("ok", posted != FALSE);
-        } else if (command == "showmenu") {
-            std::vector<std::string> args = Split(rest, 3);
-            bool shown = reference_.Open(std::atoi(args[0].c_str()), std::atoi(args[1].c_str()), Wide(args[2]));
-            json.Bool("ok", shown);
-            if (shown) {
-                json.Open("menu");
-                Brief(json, reference_.Window());
-                json.Close();
-            }
-        } else if (command == "closemenu") {
-            reference_.Close();
-            json.Bool("ok", true);
-        } else if (command == "shell") {
-            if (rest == "start") {
-                json.Bool("ok", shell_.Start());
-            } else if (rest == "stop") {
-                shell_.Stop();
-                json.Bool("ok", true);
-            } else {
-                json.Bool("ok", true).OpenArray("requests");
-                for (const StandInShell::Request& request : shell_.Requests()) {
-                    json.Open()
-                        .Num("message", request.message)
-                        .Num("hwnd", HandleNumber(request.owner))
-                        .Num("id", request.id)
-                        .Num("flags", request.flags)
-                        .Num("callback", request.callbackMessage)
-                        .Str("tip", request.tip)
-                        .Close();
-                }
-                json.Close();
-            }
-        } else if (command == "hold") {
-            HANDLE file = ::CreateFileW(Wide(rest).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            json.Bool("ok", file != INVALID_HANDLE_VALUE);
-            if (file == INVALID_HANDLE_VALUE) {
-                json.Num("error", ::GetLastError());
-            } else {
-                held_.push_back(file);
-            }
-        } else if (command == "release") {
-            for (HANDLE file : held_) ::CloseHandle(file);
-            held_.clear();
-            json.Bool("ok", true);
-        } else if (command == "foreground") {
-            json.Bool("ok", true);
-            Describe(json, ::GetForegroundWindow());
-        } else if (command == "setcursor") {
-            std::vector<std::string> args = Split(rest, 2);
-            json.Bool("ok", ::SetCursorPos(std::atoi(args[0].c_str()), std::atoi(args[1].c_str())) != FALSE);
-        } else if (command == "cursor") {
-            POINT point{};
-            ::GetCursorPos(&point);
-            json.Bool("ok", true).Num("x", point.x).Num("y", point.y);
-        } else if (command == "cursorpatch") {
-            std::vector<std::string> args = Split(rest, 3);
-            cursorPatch_.Stop();
-            bool ok = args[0] == "close" ||
-                      cursorPatch_.Start(args[0] == "hand" ? MAKEINTRESOURCEW(32649) : MAKEINTRESOURCEW(32512),  // IDC_HAND, IDC_ARROW
-                                         std::atoi(args[1].c_str()), std::atoi(args[2].c_str()));
-            json.Bool("ok", ok);
-        } else if (command == "textink") {
-            std::vector<std::string> args = Split(rest, 3);
-            TextInk(json, Wide(args[0]), std::atoi(args[1].c_str()), Wide(args[2]));
-        } else if (command == "quit") {
-            json.Bool("ok", true);
-            keepGoing = false;
-        } else {
-            json.Bool("ok", false).Str("error", "unknown command: " + command);
-        }
-        json.Close();
-        answer = json.Text();
-        return keepGoing;
-    }
-
     ~Probe() {
         for (HANDLE file : held_) ::CloseHandle(file);
     }
 
+    // Answers one command line; returns false once asked to quit.
+    bool Run(const std::string& line, std::string& answer) {
+        size_t space = line.find(' ');
+        std::string name = line.substr(0, space);
+        std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
+        Json json;
+        json.Open();
+        const Command* command = Find(name);
+        if (command) {
+            (this->*command->handler)(json, Split(rest, command->words));
+        } else {
+            json.Bool("ok", false).Str("error", "unknown command: " + name);
+        }
+        json.Close();
+        answer = json.Text();
+        return !quitting_;
+    }
+
 private:
+    using Words = std::vector<std::string>;
+    struct Command {
+        const char* name;
+        size_t words;  // the last one takes the rest of the line
+        void (Probe::*handler)(Json&, const Words&);
+    };
+
+    static const Command* Find(const std::string& name) {
+        static const Command kCommands[] = {
+            {"ping", 0, &Probe::Ping},
+            {"window", 1, &Probe::FindByClass},
+            {"windows", 1, &Probe::Windows},
+            {"tray", 0, &Probe::TrayIcons},
+            {"boxes", 0, &Probe::MessageBoxes},
+            {"menus", 0, &Probe::PopupMenus},
+            {"press", 2, &Probe::Press},
+            {"post", 4, &Probe::Post},
+            {"showmenu", 3, &Probe::ShowMenu},
+            {"closemenu", 0, &Probe::CloseMenu},
+            {"shell", 1, &Probe::Shell},
+            {"hold", 1, &Probe::Hold},
+            {"release", 0, &Probe::ReleaseFiles},
+            {"foreground", 0, &Probe::Foreground},
+            {"setcursor", 2, &Probe::SetCursor},
+            {"cursor", 0, &Probe::Cursor},
+            {"cursorpatch", 3, &Probe::CursorPatchCommand},
+            {"textink", 3, &Probe::TextInkCommand},
+            {"quit", 0, &Probe::Quit},
+        };
+        for (const Command& command : kCommands) {
+            if (name == command.name) return &command;
+        }
+        return nullptr;
+    }
+
     // The first count-1 words, then the rest of the line; missing ones are empty.
-    static std::vector<std::string> Split(const std::string& text, size_t count) {
-        std::vector<std::string> parts;
+    static Words Split(const std::string& text, size_t count) {
+        Words parts;
+        if (count == 0) return parts;
         size_t start = 0;
         while (parts.size() + 1 < count) {
             size_t space = text.find(' ', start);
@@ -700,10 +619,140 @@ private:
         return parts;
     }
 
+    static int Int(const std::string& text) { return std::atoi(text.c_str()); }
+
+    void Ping(Json& json, const Words&) { json.Bool("ok", true).Num("pid", ::GetCurrentProcessId()); }
+
+    void FindByClass(Json& json, const Words& args) {
+        json.Bool("ok", true);
+        Describe(json, ::FindWindowW(WideFromUtf8(args[0]).c_str(), nullptr));
+    }
+
+    void Windows(Json& json, const Words& args) {
+        json.Bool("ok", true);
+        ListWindows(json, static_cast<DWORD>(std::strtoul(args[0].c_str(), nullptr, 0)));
+    }
+
+    void TrayIcons(Json& json, const Words&) {
+        json.Bool("ok", true);
+        Tray(json);
+    }
+
+    void MessageBoxes(Json& json, const Words&) {
+        json.Bool("ok", true);
+        Boxes(json);
+    }
+
+    void PopupMenus(Json& json, const Words&) {
+        json.Bool("ok", true);
+        Menus(json);
+    }
+
+    void Press(Json& json, const Words& args) {
+        HWND box = HandleFrom(args[0]);
+        int id = Int(args[1]);
+        HWND button = ::GetDlgItem(box, id);
+        json.Bool("ok", ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != FALSE);
+    }
+
+    void Post(Json& json, const Words& args) {
+        BOOL posted = ::PostMessageW(HandleFrom(args[0]), static_cast<UINT>(std::strtoul(args[1].c_str(), nullptr, 0)),
+                                     static_cast<WPARAM>(std::strtoull(args[2].c_str(), nullptr, 0)),
+                                     static_cast<LPARAM>(std::strtoll(args[3].c_str(), nullptr, 0)));
+        json.Bool("ok", posted != FALSE);
+    }
+
+    void ShowMenu(Json& json, const Words& args) {
+        bool shown = reference_.Open(Int(args[0]), Int(args[1]), WideFromUtf8(args[2]));
+        json.Bool("ok", shown);
+        if (shown) {
+            json.Open("menu");
+            Brief(json, reference_.Window());
+            json.Close();
+        }
+    }
+
+    void CloseMenu(Json& json, const Words&) {
+        reference_.Close();
+        json.Bool("ok", true);
+    }
+
+    void Shell(Json& json, const Words& args) {
+        if (args[0] == "start") {
+            json.Bool("ok", shell_.Start());
+        } else if (args[0] == "stop") {
+            shell_.Stop();
+            json.Bool("ok", true);
+        } else {
+            json.Bool("ok", true).OpenArray("requests");
+            for (const StandInShell::Request& request : shell_.Requests()) {
+                json.Open()
+                    .Num("message", request.message)
+                    .Num("hwnd", HandleNumber(request.owner))
+                    .Num("id", request.id)
+                    .Num("flags", request.flags)
+                    .Num("callback", request.callbackMessage)
+                    .Str("tip", request.tip)
+                    .Close();
+            }
+            json.Close();
+        }
+    }
+
+    void Hold(Json& json, const Words& args) {
+        HANDLE file = ::CreateFileW(WideFromUtf8(args[0]).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        json.Bool("ok", file != INVALID_HANDLE_VALUE);
+        if (file == INVALID_HANDLE_VALUE) {
+            json.Num("error", ::GetLastError());
+        } else {
+            held_.push_back(file);
+        }
+    }
+
+    void ReleaseFiles(Json& json, const Words&) {
+        for (HANDLE file : held_) ::CloseHandle(file);
+        held_.clear();
+        json.Bool("ok", true);
+    }
+
+    void Foreground(Json& json, const Words&) {
+        json.Bool("ok", true);
+        Describe(json, ::GetForegroundWindow());
+    }
+
+    void SetCursor(Json& json, const Words& args) {
+        json.Bool("ok", ::SetCursorPos(Int(args[0]), Int(args[1])) != FALSE);
+    }
+
+    void Cursor(Json& json, const Words&) {
+        POINT point{};
+        ::GetCursorPos(&point);
+        json.Bool("ok", true).Num("x", point.x).Num("y", point.y);
+    }
+
+    void CursorPatchCommand(Json& json, const Words& args) {
+        cursorPatch_.Stop();
+        bool ok = args[0] == "close" ||
+                  cursorPatch_.Start(args[0] == "hand" ? MAKEINTRESOURCEW(32649) : MAKEINTRESOURCEW(32512),  // IDC_HAND, IDC_ARROW
+                                     Int(args[1]), Int(args[2]));
+        json.Bool("ok", ok);
+    }
+
+    void TextInkCommand(Json& json, const Words& args) {
+        TextInk(json, WideFromUtf8(args[0]), Int(args[1]), WideFromUtf8(args[2]));
+    }
+
+    void Quit(Json& json, const Words&) {
+        json.Bool("ok", true);
+        quitting_ = true;
+    }
+
     ReferenceMenu reference_;
     StandInShell shell_;
     CursorPatch cursorPatch_;
     std::vector<HANDLE> held_;
+    bool quitting_ = false;
 };
 
 // Straight to the handle, so no C runtime turns "\n" into "\r\n" or holds a line back.
@@ -734,7 +783,7 @@ int wmain(int argc, wchar_t** argv) {
     std::string answer;
     if (argc >= 3 && std::wstring(argv[1]) == L"--once") {
         std::string line;
-        for (int i = 2; i < argc; ++i) line += (i > 2 ? " " : "") + Utf8(argv[i]);
+        for (int i = 2; i < argc; ++i) line += (i > 2 ? " " : "") + Utf8FromWide(argv[i]);
         probe.Run(line, answer);
         WriteLine(answer);
         return 0;

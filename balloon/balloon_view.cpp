@@ -1,0 +1,67 @@
+#include "balloon/balloon_view.h"
+
+#include "balloon/balloon_font.h"
+
+namespace cantivo {
+
+namespace {
+
+POINT ToPoint(Point p) { return POINT{p.x, p.y}; }
+
+// Read anew each time, so that measuring and placing agree with the desktop as it is now.
+Rect WorkArea() noexcept {
+    RECT work{};
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    return {work.left, work.top, work.right, work.bottom};
+}
+
+}  // namespace
+
+BalloonView::BalloonView() : font_(CreateBalloonFont()) {}
+
+void BalloonView::PrepareCanvas(Canvas& canvas) noexcept {
+    canvas.SetPenColor(kOutlineColor);
+    canvas.SetBrushColor(kBalloonFill);
+}
+
+void BalloonView::Measure(Canvas& canvas, const NowPlayingRecord& song) {
+    geometry_ = BalloonGeometry::Measure(canvas.TextWidth(song.MainText), canvas.TextHeight(song.MainText),
+                                         canvas.TextWidth(song.SubText), canvas.TextHeight(song.SubText))
+                    .FittedTo(WorkArea());
+}
+
+RECT BalloonView::WindowBounds() const noexcept {
+    Point at = geometry_.Position(WorkArea());
+    return RECT{at.x, at.y, at.x + geometry_.ClientWidth(), at.y + geometry_.ClientHeight()};
+}
+
+void BalloonView::PaintBackground(Canvas& canvas) const {
+    Rect body = geometry_.Body();
+    canvas.RoundRect(body.left, body.top, body.right, body.bottom, BalloonGeometry::kBodyCorner,
+                     BalloonGeometry::kBodyCorner);
+    Point tail[3];
+    geometry_.Tail(tail);
+    POINT corners[3] = {ToPoint(tail[0]), ToPoint(tail[1]), ToPoint(tail[2])};
+    canvas.Polygon(corners, 3);
+}
+
+void BalloonView::PaintButton(Canvas& canvas, bool lit) const {
+    Rect button = geometry_.CloseButton();
+    if (lit) canvas.SetBrushColor(kButtonHotFill);
+    canvas.Rectangle(button.left, button.top, button.right, button.bottom);
+    if (lit) canvas.SetBrushColor(kBalloonFill);
+    Point first[2], second[2];
+    geometry_.Cross(first, second);
+    POINT line1[2] = {ToPoint(first[0]), ToPoint(first[1])};
+    POINT line2[2] = {ToPoint(second[0]), ToPoint(second[1])};
+    canvas.Polyline(line1, 2);
+    canvas.Polyline(line2, 2);
+}
+
+void BalloonView::PaintTexts(Canvas& canvas, const NowPlayingRecord& song) const {
+    canvas.TextOut(geometry_.TimeAt().x, geometry_.TimeAt().y, song.TimeText);
+    canvas.TextOut(geometry_.MainAt().x, geometry_.MainAt().y, song.MainText);
+    canvas.TextOut(geometry_.SubAt().x, geometry_.SubAt().y, song.SubText);
+}
+
+}  // namespace cantivo

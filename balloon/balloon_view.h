@@ -1,0 +1,55 @@
+#pragma once
+
+#include <windows.h>
+
+#include "balloon/balloon_geometry.h"
+#include "onair/now_playing.h"
+#include "platform/canvas.h"
+#include "platform/gdi.h"
+
+namespace cantivo {
+
+// White is the window's background and its see-through colour key; every outline and line is
+// blue; the body is light cyan, and the close button orange under the pointer.
+inline constexpr COLORREF kColorKeyWhite = RGB(255, 255, 255);
+inline constexpr COLORREF kOutlineColor = RGB(49, 101, 255);
+inline constexpr COLORREF kBalloonFill = RGB(206, 255, 255);
+inline constexpr COLORREF kButtonHotFill = RGB(255, 207, 156);
+
+// The balloon as a view of the song on air: it measures the texts, lays the balloon out above
+// the work area's bottom-right corner, paints it on a canvas and tells where its close button
+// is. It owns the layout, the close button's lit state and the font; the window it shows in
+// is the shell's.
+class BalloonView {
+public:
+    BalloonView();
+    BalloonView(const BalloonView&) = delete;
+    BalloonView& operator=(const BalloonView&) = delete;
+
+    HFONT Font() const noexcept { return font_.Get(); }
+    // The outline's pen and the body's brush, set once on the canvas the view paints on.
+    static void PrepareCanvas(Canvas& canvas) noexcept;
+
+    // Lays the balloon out for the song's texts, measured in the canvas's font.
+    void Measure(Canvas& canvas, const NowPlayingRecord& song);
+    int TextWidth() const noexcept { return geometry_.W; }
+    int LineHeight() const noexcept { return geometry_.H; }
+    // The window's place and size: the client area, above the work area's corner.
+    RECT WindowBounds() const noexcept;
+
+    void PaintBackground(Canvas& canvas) const;
+    // The close button, lit or plain; the body's brush is the canvas's again afterwards.
+    void PaintButton(Canvas& canvas, bool lit) const;
+    void PaintTexts(Canvas& canvas, const NowPlayingRecord& song) const;
+
+    bool InCloseButton(POINT client) const noexcept { return geometry_.InCloseButton(client.x, client.y); }
+    bool ButtonHot() const noexcept { return buttonHot_; }
+    void SetButtonHot(bool hot) noexcept { buttonHot_ = hot; }
+
+private:
+    GdiObject<HFONT> font_;
+    BalloonGeometry geometry_;
+    bool buttonHot_ = false;
+};
+
+}  // namespace cantivo
