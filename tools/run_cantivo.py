@@ -88,8 +88,9 @@ def demo_get(desktop, program):
         say("  %-10s %s" % (name, text))
 
 
-def run(desktop, args, headless):
-    """Everything up to Cantivo running; returns the station and the program to stop."""
+def prepare(desktop, args, headless):
+    """Wine, the display and, for the demo, the station: the program, not yet started, that
+    runs against them (it stops the station with itself)."""
     desktop.start()
     if headless:
         say("the display is %s (Xvfb, %s)" % (desktop.session.display, "nothing to see" if not args.demo
@@ -98,11 +99,7 @@ def run(desktop, args, headless):
     if args.demo:
         station = Station(page_file=os.path.join(ROOT, SAMPLE_PAGE)).start()
         say("the demo station: %s, serving %s" % (station.proxy, SAMPLE_PAGE))
-    exe = os.path.join(desktop.build_dir, "app", "cantivo.exe")
-    say("starting Cantivo: %s" % os.path.relpath(exe, ROOT))
-    program = Program(desktop, os.path.dirname(exe), station)
-    program.start(wait_icon=False)
-    return program
+    return Program(desktop, os.path.dirname(desktop.exe), station)
 
 
 def main():
@@ -125,7 +122,9 @@ def main():
     program = None
     status = 1
     try:
-        program = run(desktop, args, headless)
+        program = prepare(desktop, args, headless)
+        say("starting Cantivo: %s" % os.path.relpath(desktop.exe, ROOT))
+        program.start(wait_icon=False)
         wait_running(program, headless)
         say("Cantivo is running: its icon is in %s" % ("Wine's tray, at the top-left of the display" if headless
                                                       else "the notification area (double-click it to Get)"))

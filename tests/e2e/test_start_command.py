@@ -36,36 +36,31 @@ class StartCommand:
         self.lines = []
         self._buffer = b""
 
+    def _read(self, wait):
+        """Takes in what it prints within wait seconds: the bytes, b"" once its output has
+        ended, None when nothing came."""
+        out = self.process.stdout.fileno()
+        if not select.select([out], [], [], max(wait, 0))[0]:
+            return None
+        chunk = os.read(out, 65536)
+        *done, self._buffer = (self._buffer + chunk).split(b"\n")
+        if not chunk:
+            done.append(self._buffer)
+            self._buffer = b""
+        self.lines += [d.decode("utf-8", "replace") for d in done if d or chunk]
+        return chunk
+
     def read_until(self, line, timeout):
         deadline = time.monotonic() + timeout
-        out = self.process.stdout.fileno()
         while line not in self.lines:
-            left = deadline - time.monotonic()
-            if left <= 0 or self.process.poll() is not None and not select.select([out], [], [], 0)[0]:
+            if time.monotonic() >= deadline or self._read(deadline - time.monotonic()) == b"":
                 raise AssertionError("no %r within %.0f s; it printed:\n%s" % (line, timeout, self.output()))
-            if select.select([out], [], [], left)[0]:
-                chunk = os.read(out, 65536)
-                if not chunk:
-                    continue
-                self._buffer += chunk
-                *done, self._buffer = self._buffer.split(b"\n")
-                self.lines += [d.decode("utf-8") for d in done]
         return self.lines
 
-    def rest_so_far(self):
-        """What it has printed until now, without waiting for more."""
-        out = self.process.stdout.fileno()
-        while select.select([out], [], [], 0.5)[0]:
-            chunk = os.read(out, 65536)
-            if not chunk:
-                break
-            self._buffer += chunk
-        return self.output() + "\n" + self._buffer.decode("utf-8", "replace")
-
-    def rest(self):
-        """Everything it printed, once it has ended."""
-        self.lines += [d.decode("utf-8") for d in (self._buffer + self.process.stdout.read()).split(b"\n")]
-        self._buffer = b""
+    def rest(self, wait=0.5):
+        """What it has printed, once its output has ended or nothing more comes within wait."""
+        while self._read(wait):
+            pass
         return self.output()
 
     def output(self):
@@ -80,29 +75,12 @@ class StartCommand:
 
     def children(self):
         """The command's own child processes (Xvfb, Wine's): they are the Python's children."""
-        found = []
-        for pid in processes.pids():
-            try:
-                with open("/proc/%d/stat" % pid) as f:
-                    parent = int(f.read().rsplit(")", 1)[1].split()[1])
-            except (OSError, ValueError, IndexError):
-                continue
-            if parent == self.process.pid:
-                found.append(pid)
-        return found
+        return [pid for pid in processes.pids() if processes.parent(pid) == self.process.pid]
 
     def kill(self):
         if self.process.poll() is None:
             os.killpg(self.process.pid, signal.SIGKILL)
             self.process.wait()
-
-
-def alive(pid):
-    try:
-        with open("/proc/%d/stat" % pid) as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except OSError:
-        return False
 
 
 def port_open(port):
@@ -146,7 +124,7 @@ def test_the_start_command_shows_the_demo_and_leaves_nothing_behind(wine_dir, st
             second = StartCommand(wine_dir)
             assert second.process.wait(timeout=STOP_S) == 1
             assert "in use by another session" in second.rest(), second.output()
-            assert [pid for pid in children if not alive(pid)] == [] and port_open(port)
+            assert [pid for pid in children if not processes.alive(pid)] == [] and port_open(port)
 
             os.killpg(command.process.pid, signal.SIGINT)
         else:
@@ -155,9 +133,9 @@ def test_the_start_command_shows_the_demo_and_leaves_nothing_behind(wine_dir, st
             status = command.process.wait(timeout=STOP_S)
         except subprocess.TimeoutExpired:
             raise AssertionError("still running %d s after the signal; it printed:\n%s"
-                                 % (STOP_S, command.rest_so_far())) from None
+                                 % (STOP_S, command.rest())) from None
         assert status == 128 + (signal.SIGINT if stop == "ctrl-c" else signal.SIGTERM)
-        assert [pid for pid in children if alive(pid)] == []
+        assert [pid for pid in children if processes.alive(pid)] == []
         assert not os.path.exists("/tmp/.X11-unix/X" + display)
         assert processes.in_prefix(command.prefix) == []
         assert not port_open(port)

@@ -11,6 +11,26 @@ def _read(pid, what):
         return []
 
 
+def _stat(pid):
+    """The fields of /proc/PID/stat after the command name: state, parent, ..."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()
+    except (OSError, IndexError):
+        return []
+
+
+def alive(pid):
+    """Running, and not a zombie waiting for its parent."""
+    fields = _stat(pid)
+    return bool(fields) and fields[0] != "Z"
+
+
+def parent(pid):
+    fields = _stat(pid)
+    return int(fields[1]) if fields else None
+
+
 def cmdline(pid):
     return _read(pid, "cmdline")
 

@@ -7,6 +7,7 @@ with a generated ja_JP.UTF-8 locale, which gives Wine the Japanese ANSI code pag
 """
 
 import fcntl
+import functools
 import os
 import shutil
 import signal
@@ -65,8 +66,10 @@ def take_lock(path, wait_s, holder):
     return lock
 
 
+@functools.lru_cache(maxsize=None)
 def wine_packages():
-    """The installed Wine packages, their architectures and versions, one per line."""
+    """The installed Wine packages, their architectures and versions, one per line; asked
+    once, since nothing installs Wine while a run goes on."""
     listed = subprocess.run(["dpkg-query", "-W", "-f", "${db:Status-Abbrev} ${Package}:${Architecture} ${Version}\n",
                              "wine*", "libwine*"], capture_output=True, text=True, timeout=60).stdout
     return "".join(sorted(line[4:] + "\n" for line in listed.splitlines() if line.startswith("ii ")))
