@@ -4,6 +4,7 @@
 #include "platform/application.h"
 #include "platform/error_box.h"
 #include "platform/kernel_handle.h"
+#include "platform/system_library.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ int ReportFailedRun() noexcept {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     using namespace cantivo;
+    // Before anything else is loaded: no DLL from the program's own folder.
+    SearchSystemFolderOnly();
     KernelObject instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutex));
     if (!instanceMutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 

@@ -8,15 +8,14 @@
 #include <utility>
 
 #include "platform/internet_handle.h"
+#include "platform/wininet_library.h"
 
 namespace cantivo {
 
-bool InternetConnected() {
-    DWORD flags = 0;
-    return ::InternetGetConnectedState(&flags, 0) != FALSE;
-}
-
 namespace {
+
+// WinInet, loaded: everything below runs only once WinInet() has been found there.
+const WinInetFunctions& Net() { return *WinInet(); }
 
 // Windows' own default, set explicitly: some WinInet implementations wait for a stalled
 // server for ever, and the program waits with them, deaf to every click. They are set on each
@@ -27,7 +26,7 @@ constexpr DWORD kNetworkTimeoutMs = 30000;
 void SetNetworkTimeouts(HINTERNET handle) {
     for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         DWORD timeout = kNetworkTimeoutMs;
-        ::InternetSetOptionA(handle, option, &timeout, sizeof timeout);
+        Net().InternetSetOptionA(handle, option, &timeout, sizeof timeout);
     }
 }
 
@@ -52,22 +51,22 @@ Request SendGet(HINTERNET internet, const std::string& url, DWORD flags) {
     parts.lpszExtraInfo = extra;
     parts.dwExtraInfoLength = sizeof extra;
     Request request;
-    if (!::InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return request;
+    if (!Net().InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return request;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) {
         flags |= INTERNET_FLAG_SECURE;
     } else if (parts.nScheme != INTERNET_SCHEME_HTTP) {
         return request;
     }
     request.connection.Reset(
-        ::InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+        Net().InternetConnectA(internet, host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!request.connection) return request;
     const std::string object = std::string(path[0] ? path : "/") + extra;
     const char* acceptTypes[] = {"*/*", nullptr};
-    request.page.Reset(::HttpOpenRequestA(request.connection.Get(), "GET", object.c_str(), nullptr, nullptr,
+    request.page.Reset(Net().HttpOpenRequestA(request.connection.Get(), "GET", object.c_str(), nullptr, nullptr,
                                           acceptTypes, flags, 0));
     if (!request.page) return request;
     SetNetworkTimeouts(request.page.Get());
-    if (!::HttpSendRequestA(request.page.Get(), nullptr, 0, nullptr, 0)) request.page.Reset();
+    if (!Net().HttpSendRequestA(request.page.Get(), nullptr, 0, nullptr, 0)) request.page.Reset();
     return request;
 }
 
@@ -78,7 +77,7 @@ constexpr int kMostRedirections = 10;
 // A header's number; false when the answer has no such header.
 bool NumberHeader(HINTERNET page, DWORD header, DWORD& value) {
     DWORD size = sizeof value;
-    return ::HttpQueryInfoA(page, header | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr) != FALSE;
+    return Net().HttpQueryInfoA(page, header | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr) != FALSE;
 }
 
 DWORD StatusCode(HINTERNET page) {
@@ -95,10 +94,10 @@ bool IsRedirection(DWORD status) {
 std::string RedirectionTarget(HINTERNET page, const std::string& from) {
     char location[INTERNET_MAX_URL_LENGTH] = {};
     DWORD size = sizeof location - 1;
-    if (!::HttpQueryInfoA(page, HTTP_QUERY_LOCATION, location, &size, nullptr)) return {};
+    if (!Net().HttpQueryInfoA(page, HTTP_QUERY_LOCATION, location, &size, nullptr)) return {};
     char target[INTERNET_MAX_URL_LENGTH] = {};
     DWORD length = sizeof target;
-    if (!::InternetCombineUrlA(from.c_str(), location, target, &length, ICU_NO_ENCODE)) return {};
+    if (!Net().InternetCombineUrlA(from.c_str(), location, target, &length, ICU_NO_ENCODE)) return {};
     return target;
 }
 
@@ -117,8 +116,15 @@ Request OpenPage(HINTERNET internet, std::string url) {
 
 }  // namespace
 
+bool InternetConnected() {
+    if (!WinInet()) return false;
+    DWORD flags = 0;
+    return Net().InternetGetConnectedState(&flags, 0) != FALSE;
+}
+
 bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
-    InternetHandle internet(::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!WinInet()) return false;
+    InternetHandle internet(Net().InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!internet) return false;
     Request request = OpenPage(internet.Get(), url);
     if (!request.page) return false;
@@ -130,7 +136,7 @@ bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
     for (;;) {
         std::memset(buffer, 0, sizeof buffer);
         DWORD delivered = 0;
-        if (!::InternetReadFile(page, buffer, sizeof buffer, &delivered)) return false;
+        if (!Net().InternetReadFile(page, buffer, sizeof buffer, &delivered)) return false;
         if (delivered == 0) break;
         stream.Write(buffer, delivered);
         received += delivered;

@@ -4,13 +4,15 @@
 #include <wininet.h>
 
 #include "platform/unique_handle.h"
+#include "platform/wininet_library.h"
 
 namespace cantivo {
 
 struct InternetHandleTraits {
     using Type = HINTERNET;
     static Type Empty() noexcept { return nullptr; }
-    static void Close(Type handle) noexcept { ::InternetCloseHandle(handle); }
+    // A handle exists only once WinInet has loaded.
+    static void Close(Type handle) noexcept { WinInet()->InternetCloseHandle(handle); }
 };
 // An internet or URL handle of WinInet. Declare the internet handle before the URL handles
 // opened on it, so they are closed first.

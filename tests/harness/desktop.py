@@ -82,13 +82,14 @@ class Program:
 
     # -- process --------------------------------------------------------------------------
 
-    def start(self, wait_icon=True):
-        extra = {}
+    def start(self, wait_icon=True, env=None, stderr=subprocess.DEVNULL):
+        """Starts the program; env adds to its environment, stderr takes Wine's messages."""
+        extra = dict(env or {})
         if self.station:
             extra["http_proxy"] = self.station.proxy
         # The working folder is another one: the log belongs beside the exe whatever it is.
         self.cwd = tempfile.mkdtemp(prefix="cwd-", dir=self.desktop.session.scratch)
-        self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd)
+        self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=stderr)
         if wait_icon:
             self.wait_icon()
         return self

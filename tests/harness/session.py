@@ -210,11 +210,11 @@ class Session:
     def wrap(self, command):
         return offline(command) if self.offline else command
 
-    def popen(self, command, extra=None, cwd=None, wine=True):
+    def popen(self, command, extra=None, cwd=None, wine=True, stderr=subprocess.DEVNULL):
         if wine and command[0] != "wine":
             command = ["wine"] + command
         return subprocess.Popen(self.wrap(command), env=self.env(extra), cwd=cwd or self.scratch,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr,
                                 preexec_fn=own_group_dying_with_parent)
 
     def explorer_pids(self):

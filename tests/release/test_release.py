@@ -25,8 +25,12 @@ from station import ON_AIR_PATH  # noqa: E402
 DIST = os.path.join(ROOT, "dist")
 CPU = {"win64": "x86_64", "win32": "i686"}
 MAX_EXE_BYTES = 1 << 20
-# Windows' own DLLs: msvcrt is the system's C runtime, present in every Windows.
-WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "wininet.dll", "msvcrt.dll", "advapi32.dll"}
+# Windows' own DLLs that are also known DLLs, always taken from the system folder: an import of
+# any other would be looked for beside the exe first (msvcrt is the system's C runtime).
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll"}
+# Address space layout randomisation (with 64-bit addresses where there are) and no code run
+# from data pages.
+HARDENING = {"win64": {"HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT"}, "win32": {"DYNAMIC_BASE", "NX_COMPAT"}}
 GUIDES = ["README-en.txt", "README-ja.txt"]
 
 
@@ -116,7 +120,7 @@ def test_the_guides_are_filled_in_for_this_build_and_read_in_notepad(arch):
 
 
 @pytest.mark.parametrize("arch", CPU)
-def test_the_exe_is_small_stripped_and_imports_only_windows_dlls(arch, unpacked):
+def test_the_exe_is_small_stripped_and_imports_only_known_dlls(arch, unpacked):
     exe = exe_of(arch, unpacked)
     assert os.path.getsize(exe) <= MAX_EXE_BYTES
     headers = tool(arch, "objdump", "-h", exe)
@@ -125,9 +129,20 @@ def test_the_exe_is_small_stripped_and_imports_only_windows_dlls(arch, unpacked)
                                           text=True).stderr
     private = tool(arch, "objdump", "-p", exe)
     dlls = {dll.lower() for dll in re.findall(r"DLL Name: (\S+)", private)}
-    assert dlls and dlls <= WINDOWS_DLLS, dlls
+    assert dlls and dlls <= KNOWN_DLLS, dlls
     # No time stamp in the PE header: 0 is "none".
     assert re.search(r"^Time/Date\s+Thu Jan  1 00:00:00 1970$", private, re.M), private[:400]
+
+
+@pytest.mark.parametrize("arch", CPU)
+def test_the_exe_is_hardened(arch, unpacked):
+    exe = exe_of(arch, unpacked)
+    private = tool(arch, "objdump", "-p", exe)
+    flags = re.search(r"^DllCharacteristics\s+[0-9a-f]+\n((?:\t+[A-Z_]+\n)*)", private, re.M)
+    assert flags, private[:1200]
+    assert HARDENING[arch] <= set(flags.group(1).split()), flags.group(1)
+    # Randomised loading needs the relocations kept.
+    assert ".reloc" in tool(arch, "objdump", "-h", exe)
 
 
 @pytest.mark.parametrize("arch", CPU)

@@ -1,0 +1,46 @@
+#include "platform/wininet_library.h"
+
+#include <type_traits>
+
+#include "platform/system_library.h"
+
+namespace cantivo {
+
+namespace {
+
+// Fills every function from library; false when one is missing.
+bool FindAll(const SystemLibrary& library, WinInetFunctions& functions) noexcept {
+    bool found = true;
+    auto find = [&](auto& function, const char* name) {
+        function = library.Find<std::remove_reference_t<decltype(function)>>(name);
+        found = found && function != nullptr;
+    };
+    find(functions.InternetGetConnectedState, "InternetGetConnectedState");
+    find(functions.InternetOpenA, "InternetOpenA");
+    find(functions.InternetCrackUrlA, "InternetCrackUrlA");
+    find(functions.InternetCombineUrlA, "InternetCombineUrlA");
+    find(functions.InternetConnectA, "InternetConnectA");
+    find(functions.InternetSetOptionA, "InternetSetOptionA");
+    find(functions.HttpOpenRequestA, "HttpOpenRequestA");
+    find(functions.HttpSendRequestA, "HttpSendRequestA");
+    find(functions.HttpQueryInfoA, "HttpQueryInfoA");
+    find(functions.InternetReadFile, "InternetReadFile");
+    find(functions.InternetCloseHandle, "InternetCloseHandle");
+    return found;
+}
+
+// wininet.dll stays loaded for the rest of the program's run, and is freed at its end.
+struct LoadedWinInet {
+    SystemLibrary library{L"wininet.dll"};
+    WinInetFunctions functions{};
+    bool complete = library && FindAll(library, functions);
+};
+
+}  // namespace
+
+const WinInetFunctions* WinInet() noexcept {
+    static const LoadedWinInet loaded;
+    return loaded.complete ? &loaded.functions : nullptr;
+}
+
+}  // namespace cantivo
