@@ -4,10 +4,13 @@
 #include <wininet.h>
 
 #include <cstring>
+#include <exception>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "platform/internet_handle.h"
+#include "platform/timed_task.h"
 #include "platform/wininet_library.h"
 
 namespace cantivo {
@@ -114,6 +117,66 @@ Request OpenPage(HINTERNET internet, std::string url) {
     return {};
 }
 
+// The body of page into stream, kMaxPageBytes at most, by deadline (GetTickCount64) at the
+// latest. A page cut short (connection lost, time-out, the deadline) would be cut into texts
+// at the wrong places: a read that fails, or an end before the announced length, fails the
+// download. So does a page that outgrows kMaxPageBytes, as soon as it does.
+bool ReadPage(HINTERNET page, MemoryStream& stream, ULONGLONG deadline) {
+    DWORD announced = 0;
+    const bool hasLength = NumberHeader(page, HTTP_QUERY_CONTENT_LENGTH, announced);
+    if (hasLength && announced > kMaxPageBytes) return false;
+    char buffer[kReadBufferSize];
+    size_t received = 0;
+    for (;;) {
+        if (::GetTickCount64() >= deadline) return false;
+        std::memset(buffer, 0, sizeof buffer);
+        DWORD delivered = 0;
+        if (!Net().InternetReadFile(page, buffer, sizeof buffer, &delivered)) return false;
+        if (delivered == 0) break;
+        if (delivered > kMaxPageBytes - received) return false;
+        stream.Write(buffer, delivered);
+        received += delivered;
+    }
+    // No announced length (a chunked or closed-ended body): the end is the end.
+    return !hasLength || received == announced;
+}
+
+// One Get's download, on a thread of its own: the program's thread waits for it
+// kGetTimeLimitMs at most, then goes on without it. Its handles are its own to close, when
+// WinInet gives it back the thread: closed from another thread, a handle does not end a call
+// blocked on it in every WinInet, and its number may by then be another handle's.
+class Download final : public TimedTask {
+public:
+    explicit Download(std::string url) : url_(std::move(url)), deadline_(::GetTickCount64() + kGetTimeLimitMs) {}
+
+    void Run() noexcept override {
+        try {
+            InternetHandle internet(Net().InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+            if (!internet) return;
+            Request request = OpenPage(internet.Get(), url_);
+            complete_ = request.page && ReadPage(request.page.Get(), page_, deadline_);
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+    }
+
+    // The page into stream when it came whole; its error, if it had one, thrown here.
+    bool Deliver(MemoryStream& stream) const {
+        if (error_) std::rethrow_exception(error_);
+        if (!complete_) return false;
+        stream.Write(page_.Bytes().data(), page_.Size());
+        stream.SetPosition(0);
+        return true;
+    }
+
+private:
+    const std::string url_;
+    const ULONGLONG deadline_;
+    MemoryStream page_;
+    bool complete_ = false;
+    std::exception_ptr error_;
+};
+
 }  // namespace
 
 bool InternetConnected() {
@@ -124,28 +187,9 @@ bool InternetConnected() {
 
 bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
     if (!WinInet()) return false;
-    InternetHandle internet(Net().InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet) return false;
-    Request request = OpenPage(internet.Get(), url);
-    if (!request.page) return false;
-    HINTERNET page = request.page.Get();
-    // A page cut short (connection lost, time-out) would be cut into texts at the wrong
-    // places: a read that fails, or an end before the announced length, fails the download.
-    char buffer[kReadBufferSize];
-    unsigned long long received = 0;
-    for (;;) {
-        std::memset(buffer, 0, sizeof buffer);
-        DWORD delivered = 0;
-        if (!Net().InternetReadFile(page, buffer, sizeof buffer, &delivered)) return false;
-        if (delivered == 0) break;
-        stream.Write(buffer, delivered);
-        received += delivered;
-    }
-    // No announced length (a chunked or closed-ended body): the end is the end.
-    DWORD announced = 0;
-    if (NumberHeader(page, HTTP_QUERY_CONTENT_LENGTH, announced) && received != announced) return false;
-    stream.SetPosition(0);
-    return true;
+    std::unique_ptr<TimedTask> download = std::make_unique<Download>(url);
+    if (!RunWithin(download, kGetTimeLimitMs)) return false;
+    return static_cast<const Download&>(*download).Deliver(stream);
 }
 
 }  // namespace cantivo

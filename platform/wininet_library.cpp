@@ -1,5 +1,6 @@
 #include "platform/wininet_library.h"
 
+#include <new>
 #include <type_traits>
 
 #include "platform/system_library.h"
@@ -29,7 +30,6 @@ bool FindAll(const SystemLibrary& library, WinInetFunctions& functions) noexcept
     return found;
 }
 
-// wininet.dll stays loaded for the rest of the program's run, and is freed at its end.
 struct LoadedWinInet {
     SystemLibrary library{L"wininet.dll"};
     WinInetFunctions functions{};
@@ -39,8 +39,10 @@ struct LoadedWinInet {
 }  // namespace
 
 const WinInetFunctions* WinInet() noexcept {
-    static const LoadedWinInet loaded;
-    return loaded.complete ? &loaded.functions : nullptr;
+    // Loaded once and never freed, not even at the program's end: a download that was given
+    // up on for taking too long may still be inside WinInet on its own thread then.
+    static const LoadedWinInet* const loaded = new (std::nothrow) LoadedWinInet;
+    return loaded && loaded->complete ? &loaded->functions : nullptr;
 }
 
 }  // namespace cantivo

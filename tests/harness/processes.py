@@ -44,3 +44,22 @@ def in_prefix(prefix):
     wineserver among them, carries WINEPREFIX in its environment."""
     mark = b"WINEPREFIX=" + os.path.abspath(prefix).encode()
     return [pid for pid in pids() if mark in _read(pid, "environ")]
+
+
+def resident_bytes(pid):
+    """The process's resident memory (VmRSS); None when it is gone."""
+    for line in _read(pid, "status")[0].splitlines() if alive(pid) else []:
+        if line.startswith(b"VmRSS:"):
+            return int(line.split()[1]) * 1024
+    return None
+
+
+def running_exe(prefix, exe):
+    """The Unix id of the process in the prefix that runs exe (a Unix path); None when none."""
+    name = os.path.basename(exe).encode().lower()
+    folder = os.path.basename(os.path.dirname(os.path.abspath(exe))).encode().lower()
+    for pid in in_prefix(prefix):
+        words = [w.replace(b"\\", b"/").lower() for w in cmdline(pid) if w]
+        if any(w.endswith(b"/" + folder + b"/" + name) for w in words):
+            return pid
+    return None

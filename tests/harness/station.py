@@ -15,10 +15,11 @@ with the absolute URL. It serves:
   /test/redirect-loop/count  "count N", N the redirections to itself answered so far
   /test/cut                  headers announcing 4000 bytes, 1000 of them, then closed
   /test/stall                headers announcing a body, then nothing until the station stops
+  /test/endless              headers with no length, then a body without end
 
 The on-air path can instead misbehave (Station.misbehave): answer as one of the test paths
-does, close the connection in the middle of the body, or send its headers and then nothing
-until the station stops.
+does, close the connection in the middle of the body, send its headers and then nothing until
+the station stops, send a body without end, or drip its answer a byte at a time.
 
 Every request is recorded (request line and headers) for the tests to read.
 """
@@ -42,6 +43,7 @@ def pattern_bytes(count):
 STREAM_FAULTS = {
     "/test/cut": ("cut", pattern_bytes(4000), 1000),
     "/test/stall": ("stall",),
+    "/test/endless": ("endless",),
 }
 
 
@@ -51,6 +53,7 @@ class Station:
         self.pages_dir = pages_dir
         self.requests = []
         self.misbehaviour = None
+        self.answers_ended = []  # the kind of each misbehaving answer, once it has ended
         self._stop = threading.Event()
         self._counter = 0
         self._loops = 0
@@ -100,6 +103,11 @@ class Station:
           ("as", PATH)              as the test path PATH does (an error status, a redirection loop)
           ("cut", BYTES, N)         headers announcing BYTES, the first N of them, then closed
           ("stall",)                headers announcing a body, then nothing until stop()
+          ("endless",)              headers with no length, then 64 KiB lines until the
+                                    program hangs up or stop()
+          ("drip", SECONDS, HEAD)   one byte every SECONDS until the program hangs up or
+                                    stop(): the whole answer, or only its body when HEAD
+                                    (the headers at once)
           None                      the page file again"""
         self.misbehaviour = (how,) + args if how else None
 
@@ -116,8 +124,39 @@ class Station:
             handler.wfile.flush()
             self._stop.wait()
             handler.close_connection = True
+        elif how == "endless":
+            self._send_until_hung_up(handler, self._endless_body())
+        elif how == "drip":
+            interval, head_at_once = args
+            head = b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 10000\r\n\r\n"
+            if head_at_once:
+                handler.wfile.write(head)
+            self._send_until_hung_up(handler, self._dripped((b"" if head_at_once else head) + b"x" * 10000,
+                                                             interval))
         else:
             raise ValueError(how)
+        self.answers_ended.append(how)
+
+    def _endless_body(self):
+        yield b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n"
+        line = b"x" * 65535 + b"\n"
+        while not self._stop.is_set():
+            yield line
+
+    def _dripped(self, answer, interval):
+        for i in range(len(answer)):
+            yield answer[i:i + 1]
+            if self._stop.wait(interval):
+                return
+
+    @staticmethod
+    def _send_until_hung_up(handler, pieces):
+        try:
+            for piece in pieces:
+                handler.wfile.write(piece)
+        except OSError:  # the program hung up: what it was meant to do
+            pass
+        handler.close_connection = True
 
     @staticmethod
     def _head(handler, status, length, headers=None):

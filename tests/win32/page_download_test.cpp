@@ -53,6 +53,16 @@ TEST_F(PageDownloadTest, BodiesArriveWholeWithTheirZeroBytes) {
     EXPECT_EQ(Fetch("/test/empty"), "");
 }
 
+TEST_F(PageDownloadTest, APageOverTheSizeCapIsAFailedDownloadThatLeavesTheStream) {
+    EXPECT_EQ(Fetch("/test/bytes/" + std::to_string(kMaxPageBytes)).size(), kMaxPageBytes);
+    for (const char* path : {"/test/bytes/4194305", "/test/endless"}) {
+        MemoryStream stream;
+        EXPECT_FALSE(GetHtmlSource(stream, StationUrl(path))) << path;
+        EXPECT_EQ(stream.Size(), 0u) << path;
+    }
+    static_assert(kMaxPageBytes == 4194304);
+}
+
 TEST_F(PageDownloadTest, ErrorPagesAreDeliveredAsThePage) {
     EXPECT_EQ(Fetch("/test/status/404"), "<html>status 404 page</html>");
     EXPECT_EQ(Fetch("/test/status/500"), "<html>status 500 page</html>");
