@@ -37,7 +37,7 @@ CONFIG_CHECKS = {
                 "test_a_save_that_cannot_write_says_so_and_keeps_the_balloon", "test_the_time_line_reads_with_the_locales_words"],
     "dpi": ["test_the_balloon_is_sized_placed_and_painted_from_its_texts",
             "test_the_close_button_lights_under_the_pointer_with_the_hand_cursor",
-            "test_the_icon_has_an_image_for_each_tray_size"],
+            "test_the_icon_has_an_image_for_each_tray_size", "test_the_tray_shows_the_icons_image_of_its_own_size"],
 }
 
 

@@ -6,12 +6,15 @@ default configuration too."""
 import os
 
 import pytest
+from PIL import Image
 
 from desktop import windows_path
 from make_pages import page, time_line, main_line, sub_line
 from shown_balloon import Balloon, drawn_ink
 from tray import EXIT, GET
 
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+ICON_FILE = os.path.join(ROOT, "app", "cantivo.ico")  # what the exe's main icon is built from
 MAIN, SUB = "春の海「序曲」", "カロＦＭ室内楽団／指揮：山田"
 # The icon's images, in pixels: the 16-colour 32 and 16 of old, and those the tray and the
 # desktop take at 120 dpi and above, where the system's small icon is 20, 24 or 32 pixels.
@@ -100,6 +103,29 @@ def test_the_icon_has_an_image_for_each_tray_size(desktop):
     assert all(image["colours"] == 16 and image["bits"] == 4 for image in icons["images"])
     chosen = next(image for image in icons["images"] if image["id"] == icons["chosen_for_small"])
     assert chosen["size"] == icons["small_icon"]
+
+
+def icon_image(size):
+    """The icon file's image of that size, its see-through pixels with alpha 0."""
+    with Image.open(ICON_FILE) as icon:
+        icon.size = (size, size)
+        return icon.convert("RGBA")
+
+
+def test_the_tray_shows_the_icons_image_of_its_own_size(start, desktop):
+    """The tray draws the image made for its size pixel for pixel, not another one shrunk or
+    enlarged: the icon the program gives the tray is loaded at the system's small icon size."""
+    size = desktop.probe.ask("dpi")["small_icon"]
+    program = start()
+    desktop.screen.park_pointer()
+    left, top, right, bottom = program.wait_icon()["rect"]
+    shot = desktop.screen.screenshot("tray")
+    # The icon sits centred in its tray window.
+    x0, y0 = left + (right - left - size) // 2, top + (bottom - top - size) // 2
+    expected = icon_image(size)
+    wrong = [(x, y) for y in range(size) for x in range(size)
+             if expected.getpixel((x, y))[3] and shot.getpixel((x0 + x, y0 + y)) != expected.getpixel((x, y))[:3]]
+    assert not wrong, "%d of the icon's pixels differ, first at %s" % (len(wrong), wrong[:5])
 
 
 @pytest.mark.configs("taskbar-", "two-monitors")

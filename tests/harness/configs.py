@@ -7,7 +7,9 @@ allow here:
 - the work area with a taskbar at one edge: _NET_WORKAREA on the X root before the Wine session
   starts. Wine asks X for it when its server starts; SPI_SETWORKAREA changes only the work area
   of the process that calls it (the probe's `setworkarea` shows so), not the program's;
-- two monitors: Xvfb with two screens joined by Xinerama, which Wine sees as two monitors.
+- two monitors: Xvfb with two screens joined by Xinerama and without RandR. Wine asks RandR
+  first, and Xvfb's RandR shows one monitor; Xinerama shows two. Xvfb puts both screens at the
+  origin, so the two monitors overlap: the primary 1024 x 768, the other 1280 x 1024.
 
     config = CONFIGS["dpi-144"]
     display = ConfigDisplay(config).start()      # an Xvfb of the config's own
@@ -68,8 +70,7 @@ CONFIGS = {config.name: config for config in [
     Config("western", env=WESTERN_LOCALE),
     *[Config("dpi-%d" % dpi, dpi=dpi) for dpi in (120, 144, 192)],
     *[Config("taskbar-" + edge, work_area=_taskbar(edge), prefix="screens") for edge in ("bottom", "top", "left", "right")],
-    # The second screen larger and to the right: neither its size nor the desktop's spans the
-    # primary monitor's work area.
+    # The second screen larger: its corner and the desktop's are not the primary monitor's.
     Config("two-monitors", screens=[SCREEN, (1280, 1024)], prefix="screens"),
 ]}
 
@@ -117,7 +118,7 @@ class ConfigDisplay:
         read_end, write_end = os.pipe()
         command = ["Xvfb", "-displayfd", str(write_end), "-br", "-nolisten", "tcp", "-noreset"]
         if len(self.config.screens) > 1:
-            command.append("+xinerama")
+            command += ["+xinerama", "-extension", "RANDR"]
         for number, (width, height) in enumerate(self.config.screens):
             command += ["-screen", str(number), "%dx%dx24" % (width, height)]
         self.process = subprocess.Popen(command, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
