@@ -5,8 +5,9 @@ allow here:
 - a Western system code page (1252): the session's locale is C.UTF-8 instead of ja_JP;
 - 120, 144 or 192 dpi: Wine's LogPixels, set in a prefix of the dpi's own before its session;
 - the work area with a taskbar at one edge: _NET_WORKAREA on the X root before the Wine session
-  starts. Wine asks X for it when its server starts; SPI_SETWORKAREA changes only the work area
-  of the process that calls it (the probe's `setworkarea` shows so), not the program's;
+  starts. Wine asks X for it when its server starts. SPI_SETWORKAREA does not serve: called
+  from the probe, it changed the probe's own work area, and a second process still saw the
+  whole screen;
 - two monitors: Xvfb with two screens joined by Xinerama and without RandR. Wine asks RandR
   first, and Xvfb's RandR shows one monitor; Xinerama shows two. Xvfb puts both screens at the
   origin, so the two monitors overlap: the primary 1024 x 768, the other 1280 x 1024.

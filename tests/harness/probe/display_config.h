@@ -53,9 +53,6 @@ RECT WorkArea() {
     return work;
 }
 
-// Asks the system for another work area; returns whether it said yes.
-bool SetWorkArea(RECT work) { return ::SystemParametersInfoW(SPI_SETWORKAREA, 0, &work, SPIF_SENDCHANGE) != FALSE; }
-
 int ScreenDpi() {
     cantivo::WindowDc screen(nullptr);
     return screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;

@@ -38,7 +38,6 @@
 //                                 cell, "#" for a dark pixel and "." for a light one
 //   monitors                      every monitor: its rectangle, work area and whether primary
 //   workarea                      the work area (SPI_GETWORKAREA) as the probe sees it
-//   setworkarea L T R B           SPI_SETWORKAREA asked for that work area
 //   dpi                           the screen's pixels per inch (LOGPIXELSY)
 //   icons EXE                     the images of EXE's main icon, and the one picked for the
 //                                 system's small icon size (the tray's)
@@ -606,7 +605,6 @@ private:
             {"textink", 3, &Probe::TextInkCommand},
             {"monitors", 0, &Probe::MonitorsCommand},
             {"workarea", 0, &Probe::WorkAreaCommand},
-            {"setworkarea", 4, &Probe::SetWorkAreaCommand},
             {"dpi", 0, &Probe::DpiCommand},
             {"icons", 1, &Probe::IconsCommand},
             {"locale", 0, &Probe::LocaleCommand},
@@ -767,11 +765,6 @@ private:
     }
 
     void WorkAreaCommand(Json& json, const Words&) { json.Bool("ok", true).Rect("work", display_config::WorkArea()); }
-
-    void SetWorkAreaCommand(Json& json, const Words& args) {
-        RECT work{Int(args[0]), Int(args[1]), Int(args[2]), Int(args[3])};
-        json.Bool("ok", display_config::SetWorkArea(work)).Rect("work", display_config::WorkArea());
-    }
 
     void DpiCommand(Json& json, const Words&) {
         json.Bool("ok", true).Num("dpi", display_config::ScreenDpi())
