@@ -34,10 +34,13 @@ from wine import Wine  # noqa: E402
 CONFIG_CHECKS = {
     "western": ["test_shift_jis_texts_show_as_japanese_glyphs", "test_save_writes_the_song_once_beside_the_exe",
                 "test_a_time_that_does_not_read_shows_an_error_and_the_program_goes_on",
-                "test_a_save_that_cannot_write_says_so_and_keeps_the_balloon", "test_the_time_line_reads_with_the_locales_words"],
+                "test_a_save_that_cannot_write_says_so_and_keeps_the_balloon",
+                "test_the_time_line_reads_with_the_locales_words"],
     "dpi": ["test_the_balloon_is_sized_placed_and_painted_from_its_texts",
+            "test_double_click_shows_the_balloon_and_the_menu_then_offers_save",
             "test_the_close_button_lights_under_the_pointer_with_the_hand_cursor",
-            "test_the_icon_has_an_image_for_each_tray_size", "test_the_tray_shows_the_icons_image_of_its_own_size"],
+            "test_the_icon_has_an_image_for_each_tray_size",
+            "test_the_tray_shows_the_icons_image_of_its_own_size"],
 }
 
 
