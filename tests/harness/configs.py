@@ -35,7 +35,7 @@ SETTINGS_MARK = ".cantivo-settings"
 class Config:
     """name: as --config gives it. env: variables for every Wine process. dpi: Wine's LogPixels.
     work_area: left, top, right, bottom, or None for the whole screen. screens: the X screens'
-    sizes, joined left to right by Xinerama when there are two. prefix: the prefix's name;
+    sizes, joined by Xinerama when there are two. prefix: the prefix's name;
     configs that differ only on the X side share one."""
 
     def __init__(self, name, env=None, dpi=96, work_area=None, screens=(SCREEN,), prefix=None):

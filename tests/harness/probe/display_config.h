@@ -46,13 +46,6 @@ std::vector<Monitor> Monitors() {
     return monitors;
 }
 
-// The work area as SPI_GETWORKAREA gives it to this process.
-RECT WorkArea() {
-    RECT work{};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return work;
-}
-
 int ScreenDpi() {
     cantivo::WindowDc screen(nullptr);
     return screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : 0;

@@ -37,7 +37,6 @@
 //                                 FACE at EM pixels, Shift-JIS character set: the rows of its
 //                                 cell, "#" for a dark pixel and "." for a light one
 //   monitors                      every monitor: its rectangle, work area and whether primary
-//   workarea                      the work area (SPI_GETWORKAREA) as the probe sees it
 //   dpi                           the screen's pixels per inch (LOGPIXELSY)
 //   icons EXE                     the images of EXE's main icon, and the one picked for the
 //                                 system's small icon size (the tray's)
@@ -604,7 +603,6 @@ private:
             {"cursorpatch", 3, &Probe::CursorPatchCommand},
             {"textink", 3, &Probe::TextInkCommand},
             {"monitors", 0, &Probe::MonitorsCommand},
-            {"workarea", 0, &Probe::WorkAreaCommand},
             {"dpi", 0, &Probe::DpiCommand},
             {"icons", 1, &Probe::IconsCommand},
             {"locale", 0, &Probe::LocaleCommand},
@@ -763,8 +761,6 @@ private:
         }
         json.Close();
     }
-
-    void WorkAreaCommand(Json& json, const Words&) { json.Bool("ok", true).Rect("work", display_config::WorkArea()); }
 
     void DpiCommand(Json& json, const Words&) {
         json.Bool("ok", true).Num("dpi", display_config::ScreenDpi())
