@@ -79,7 +79,7 @@ void TfrmCantivo::FormCreate() {
     TrayIconData.uID = kTrayIconId;
     TrayIconData.uFlags = kTrayIconFlags;
     TrayIconData.uCallbackMessage = kTrayIconMessage;
-    TrayIconData.hIcon = App().Icon();
+    TrayIconData.hIcon = App().SmallIcon();
     std::strncpy(TrayIconData.szTip, kApplicationTitle, sizeof TrayIconData.szTip - 1);
     taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
     AddTrayIcon();

@@ -46,6 +46,10 @@ private:
 Application::Application(HINSTANCE instance) : instance_(instance) {
     icon_ = ::LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId));
     if (!icon_) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);
+    smallIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                                 LR_DEFAULTCOLOR | LR_SHARED));
+    if (!smallIcon_) smallIcon_ = icon_;
 
     WindowClass windowClass;
     windowClass.name = kApplicationWindowClass;

@@ -34,6 +34,10 @@ public:
 
     HINSTANCE Instance() const noexcept { return instance_; }
     HICON Icon() const noexcept { return icon_; }
+    // The main icon's image of the system's small icon size, the notification area's: at
+    // 120 dpi and above that is not 16 pixels, and the shell would otherwise shrink a larger
+    // image into it.
+    HICON SmallIcon() const noexcept { return smallIcon_; }
     HWND Handle() const noexcept { return window_.Get(); }
     // The window whose close ends the program; a window leaving clears it (see ~Window).
     void SetMainWindow(Window* window) noexcept { mainWindow_ = window; }
@@ -64,7 +68,8 @@ private:
     bool Deliver(const MSG& message);
 
     HINSTANCE instance_;
-    HICON icon_ = nullptr;
+    HICON icon_ = nullptr;  // shared: the system owns both icons and frees them with the process
+    HICON smallIcon_ = nullptr;
     WindowHandle window_;
     Window* mainWindow_ = nullptr;
     bool terminated_ = false;

@@ -5,6 +5,8 @@ whole run, and a fresh program folder per test.
     /usr/bin/python3 -m pytest tests/e2e -k save_writes       # some
     /usr/bin/python3 -m pytest tests/e2e --build-dir DIR      # another win64 build
     /usr/bin/python3 -m pytest tests/e2e --exe EXE            # another cantivo.exe (the release's)
+    /usr/bin/python3 -m pytest tests/e2e --config dpi-144     # the checks that matter there, in
+                                                              # another configuration (configs.py)
 
 They need build/win64 built (the probe, and cantivo.exe unless --exe names another).
 Screenshots and, for a failed test, the state the probe saw, go to build/e2e-artifacts/<test>/.
@@ -22,7 +24,24 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))  # make_pages: the page builders
 
+from configs import CONFIGS, ConfigDisplay, prepare_prefix  # noqa: E402
 from desktop import Desktop  # noqa: E402
+from wine import Wine  # noqa: E402
+
+# The checks each configuration runs besides those marked for it (@pytest.mark.configs): the
+# existing tests whose subject the configuration can change. Every other test runs in the
+# default configuration only.
+CONFIG_CHECKS = {
+    "western": ["test_shift_jis_texts_show_as_japanese_glyphs", "test_save_writes_the_song_once_beside_the_exe",
+                "test_a_time_that_does_not_read_shows_an_error_and_the_program_goes_on",
+                "test_a_save_that_cannot_write_says_so_and_keeps_the_balloon",
+                "test_the_time_line_reads_with_the_locales_words"],
+    "dpi": ["test_the_balloon_is_sized_placed_and_painted_from_its_texts",
+            "test_double_click_shows_the_balloon_and_the_menu_then_offers_save",
+            "test_the_close_button_lights_under_the_pointer_with_the_hand_cursor",
+            "test_the_icon_has_an_image_for_each_tray_size",
+            "test_the_tray_shows_the_icons_image_of_its_own_size"],
+}
 
 
 def pytest_addoption(parser):
@@ -36,6 +55,34 @@ def pytest_addoption(parser):
                     help="where the Wine prefixes and the generated locale live")
     group.addoption("--artifacts", default=os.path.join(ROOT, "build", "e2e-artifacts"),
                     help="where screenshots go")
+    group.addoption("--config", choices=sorted(CONFIGS),
+                    help="run the checks that matter in this configuration (tests/harness/configs.py), in a "
+                         "Wine session set up for it, instead of the whole suite in the default one")
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "configs(*names): runs only with --config, in the configurations named "
+                                       "(a name ending in - takes every configuration it begins)")
+
+
+def _config_wants(item, name):
+    marker = item.get_closest_marker("configs")
+    if marker:
+        return any(name == wanted or (wanted.endswith("-") and name.startswith(wanted)) for wanted in marker.args)
+    checks = CONFIG_CHECKS.get(name, []) + CONFIG_CHECKS.get(name.split("-")[0], [])
+    return any(item.originalname == check or item.originalname.startswith(check + "_") for check in checks)
+
+
+def pytest_collection_modifyitems(config, items):
+    name = config.getoption("--config")
+    if name:
+        keep = [item for item in items if _config_wants(item, name)]
+    else:
+        keep = [item for item in items if not item.get_closest_marker("configs")]
+    dropped = [item for item in items if item not in keep]
+    if dropped:
+        config.hook.pytest_deselected(items=dropped)
+        items[:] = keep
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -61,12 +108,33 @@ def artifacts_root(pytestconfig):
 
 
 @pytest.fixture(scope="session")
-def desktop(pytestconfig, artifacts_root):
-    session = _session(pytestconfig, offline=False)
+def config(pytestconfig):
+    """The configuration --config names, or None for the default one."""
+    name = pytestconfig.getoption("--config")
+    return CONFIGS[name] if name else None
+
+
+@pytest.fixture(scope="session")
+def desktop(pytestconfig, artifacts_root, config):
+    if config is None:
+        session = _session(pytestconfig, offline=False)
+        try:
+            yield session.start()
+        finally:
+            session.stop()
+        return
+    display = ConfigDisplay(config).start()
+    session = None
     try:
+        prepare_prefix(Wine(pytestconfig.getoption("--wine-dir"), say=print), config)
+        session = Desktop(pytestconfig.getoption("--build-dir"), pytestconfig.getoption("--wine-dir"), artifacts_root,
+                          exe=pytestconfig.getoption("--exe"), prefix_name=config.prefix_name, env=config.env,
+                          display=display.display)
         yield session.start()
     finally:
-        session.stop()
+        if session:
+            session.stop()
+        display.stop()
 
 
 @pytest.fixture(scope="session")

@@ -262,11 +262,12 @@ class Desktop:
     """One session with its screen and tray, and the programs started in it: copies of exe
     (by default build_dir's own; the probe is always build_dir's). offline=True runs
     every Wine process of the session where the system reports no connection (a prefix of its
-    own). reference_menus draws the program's two menus at the start, while nothing else is on
-    the screen to cover them."""
+    own). env: variables for every Wine process of the session (Session). reference_menus
+    draws the program's two menus at the start, while nothing else is on the screen to cover
+    them."""
 
     def __init__(self, build_dir, wine_dir, artifacts_dir, exe=None, offline=False, display=None, prefix_name=None,
-                 persistent_server=True, reference_menus=True, lock_wait=600, say=None):
+                 persistent_server=True, reference_menus=True, lock_wait=600, say=None, env=None):
         self.build_dir = os.path.abspath(build_dir)
         self.exe = os.path.abspath(exe or os.path.join(self.build_dir, "app", "cantivo.exe"))
         self.artifacts_dir = os.path.abspath(artifacts_dir)
@@ -274,7 +275,7 @@ class Desktop:
         self.session = Session(self.build_dir, wine_dir,
                                prefix_name or ("prefix-e2e-offline" if offline else "prefix-e2e"),
                                display=display, offline=offline, persistent_server=persistent_server,
-                               lock_wait=lock_wait, log_dir=self.artifacts_dir, say=say)
+                               lock_wait=lock_wait, log_dir=self.artifacts_dir, say=say, env=env)
         self.reference_menus = reference_menus
         self.screen = None
         self.tray = None

@@ -122,10 +122,11 @@ class Session:
     its own, since Wine's network driver runs in whichever namespace the prefix's first process
     started in. persistent_server keeps one wineserver for the whole session, which makes
     program starts fast; without it the server ends on its own after the last process.
-    lock_wait: how long to wait for another session on the same prefix to end."""
+    lock_wait: how long to wait for another session on the same prefix to end. env: variables
+    every Wine process of the session gets on top of the prefix's own (another locale, say)."""
 
     def __init__(self, build_dir, wine_dir, prefix_name, display=None, offline=False, persistent_server=True,
-                 lock_wait=600, log_dir=None, say=None):
+                 lock_wait=600, log_dir=None, say=None, env=None):
         self.probe_exe = os.path.join(os.path.abspath(build_dir), "tests", "harness", "probe", "probe.exe")
         self.say = say or (lambda line: None)
         self.wine = Wine(wine_dir, say=self.say)
@@ -135,6 +136,7 @@ class Session:
         self.persistent_server = persistent_server
         self.lock_wait = lock_wait
         self.log_dir = log_dir
+        self.extra_env = dict(env or {})
         self.prefix = None
         self.xvfb = None
         self.probe = None
@@ -204,6 +206,7 @@ class Session:
 
     def env(self, extra=None):
         env = self.wine.env(self.prefix, {"DISPLAY": self.display})
+        env.update(self.extra_env)
         env.update(extra or {})
         return env
 

@@ -41,9 +41,10 @@ class Balloon:
         return ink_rows(self.crop(image, 10, top, self.W if cell == 0 else 10 + self.W, top + self.H))
 
 
-def drawn_ink(probe, text):
-    """The ink of text as this Wine draws it in the program's font."""
-    return trimmed(probe.ask("textink %s %d %s" % (FACE, EM, text))["rows"])
+def drawn_ink(probe, text, em=EM):
+    """The ink of text as this Wine draws it in the program's font (em: its size in pixels at
+    another resolution)."""
+    return trimmed(probe.ask("textink %s %d %s" % (FACE, em, text))["rows"])
 
 
 def ink_rows(image):

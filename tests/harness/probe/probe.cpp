@@ -36,6 +36,12 @@
 //   textink FACE EM TEXT          TEXT (UTF-8) drawn black on white with TextOutW in the regular
 //                                 FACE at EM pixels, Shift-JIS character set: the rows of its
 //                                 cell, "#" for a dark pixel and "." for a light one
+//   monitors                      every monitor: its rectangle, work area and whether primary
+//   dpi                           the screen's pixels per inch (LOGPIXELSY)
+//   icons EXE                     the images of EXE's main icon, and the one picked for the
+//                                 system's small icon size (the tray's)
+//   locale                        the ANSI code page and the user locale's morning and afternoon
+//                                 words and date and time separators
 //   quit
 
 #include <windows.h>
@@ -52,6 +58,7 @@
 #include <utility>
 #include <vector>
 
+#include "display_config.h"
 #include "message_box.h"
 #include "platform/gdi.h"
 #include "platform/unicode.h"
@@ -595,6 +602,10 @@ private:
             {"cursor", 0, &Probe::Cursor},
             {"cursorpatch", 3, &Probe::CursorPatchCommand},
             {"textink", 3, &Probe::TextInkCommand},
+            {"monitors", 0, &Probe::MonitorsCommand},
+            {"dpi", 0, &Probe::DpiCommand},
+            {"icons", 1, &Probe::IconsCommand},
+            {"locale", 0, &Probe::LocaleCommand},
             {"quit", 0, &Probe::Quit},
         };
         for (const Command& command : kCommands) {
@@ -741,6 +752,41 @@ private:
 
     void TextInkCommand(Json& json, const Words& args) {
         TextInk(json, WideFromUtf8(args[0]), Int(args[1]), WideFromUtf8(args[2]));
+    }
+
+    void MonitorsCommand(Json& json, const Words&) {
+        json.Bool("ok", true).OpenArray("monitors");
+        for (const display_config::Monitor& monitor : display_config::Monitors()) {
+            json.Open().Rect("rect", monitor.rect).Rect("work", monitor.work).Bool("primary", monitor.primary).Close();
+        }
+        json.Close();
+    }
+
+    void DpiCommand(Json& json, const Words&) {
+        json.Bool("ok", true).Num("dpi", display_config::ScreenDpi())
+            .Num("small_icon", ::GetSystemMetrics(SM_CXSMICON)).Num("icon", ::GetSystemMetrics(SM_CXICON));
+    }
+
+    void IconsCommand(Json& json, const Words& args) {
+        int small = ::GetSystemMetrics(SM_CXSMICON);
+        display_config::IconGroup group = display_config::ReadIconGroup(WideFromUtf8(args[0]), small);
+        json.Bool("ok", group.found).Num("small_icon", small).Num("chosen_for_small", group.chosenForSmall)
+            .OpenArray("images");
+        for (const display_config::IconImage& image : group.images) {
+            json.Open().Num("size", image.size).Num("colours", image.colours).Num("bits", image.bitCount)
+                .Num("id", image.id).Close();
+        }
+        json.Close();
+    }
+
+    void LocaleCommand(Json& json, const Words&) {
+        json.Bool("ok", true).Num("acp", ::GetACP());
+        for (auto [key, type] : {std::pair{"morning", LOCALE_S1159}, std::pair{"afternoon", LOCALE_S2359},
+                                 std::pair{"date_separator", LOCALE_SDATE}, std::pair{"time_separator", LOCALE_STIME}}) {
+            wchar_t text[128] = {};
+            ::GetLocaleInfoW(LOCALE_USER_DEFAULT, type, text, 128);
+            json.Str(key, std::wstring(text));
+        }
     }
 
     void Quit(Json& json, const Words&) {

@@ -1,0 +1,159 @@
+"""The configurations users have besides the one every end-to-end test runs in (Japanese code
+page 932, 96 dpi, one screen whose work area is the whole screen), each set up as Wine and X
+allow here:
+
+- a Western system code page (1252): the session's locale is C.UTF-8 instead of ja_JP;
+- 120, 144 or 192 dpi: Wine's LogPixels, set in a prefix of the dpi's own before its session;
+- the work area with a taskbar at one edge: _NET_WORKAREA on the X root before the Wine session
+  starts. Wine asks X for it when its server starts. SPI_SETWORKAREA does not serve: called
+  from the probe, it changed the probe's own work area, and a second process still saw the
+  whole screen;
+- two monitors: Xvfb with two screens joined by Xinerama and without RandR. Wine asks RandR
+  first, and Xvfb's RandR shows one monitor; Xinerama shows two. Xvfb puts both screens at the
+  origin, so the two monitors overlap: the primary 1024 x 768, the other 1280 x 1024.
+
+    config = CONFIGS["dpi-144"]
+    display = ConfigDisplay(config).start()      # an Xvfb of the config's own
+    prepare_prefix(wine, config)                 # the prefix made and set up
+    desktop = Desktop(..., prefix_name=config.prefix_name, env=config.env, display=display.display)
+"""
+
+import os
+import select
+import subprocess
+
+from session import WAIT_S, HarnessError, own_group_dying_with_parent
+from wine import WineError
+
+SCREEN = (1024, 768)
+TASKBAR = 40  # pixels, a taskbar's usual height at 96 dpi
+WESTERN_LOCALE = {"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"}
+# A prefix holds its settings in its registry; these are applied once after it is made.
+SETTINGS_MARK = ".cantivo-settings"
+
+
+class Config:
+    """name: as --config gives it. env: variables for every Wine process. dpi: Wine's LogPixels.
+    work_area: left, top, right, bottom, or None for the whole screen. screens: the X screens'
+    sizes, joined by Xinerama when there are two. prefix: the prefix's name;
+    configs that differ only on the X side share one."""
+
+    def __init__(self, name, env=None, dpi=96, work_area=None, screens=(SCREEN,), prefix=None):
+        self.name = name
+        self.env = dict(env or {})
+        self.dpi = dpi
+        self.screens = list(screens)
+        self.work_area = tuple(work_area) if work_area else (0, 0) + self.screens[0]
+        self.prefix_name = "prefix-cfg-" + (prefix or name)
+
+    @property
+    def font_em(self):
+        """The balloon font's em in pixels: 12 at 96 dpi, scaled and rounded as MulDiv does."""
+        return (12 * self.dpi + 48) // 96
+
+    def registry(self):
+        """(key, value, type, data) the prefix needs."""
+        if self.dpi == 96:
+            return []
+        return [(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", str(self.dpi))]
+
+    def __repr__(self):
+        return "Config(%s)" % self.name
+
+
+def _taskbar(edge):
+    width, height = SCREEN
+    return {"bottom": (0, 0, width, height - TASKBAR), "top": (0, TASKBAR, width, height),
+            "left": (TASKBAR, 0, width, height), "right": (0, 0, width - TASKBAR, height)}[edge]
+
+
+CONFIGS = {config.name: config for config in [
+    Config("western", env=WESTERN_LOCALE),
+    *[Config("dpi-%d" % dpi, dpi=dpi) for dpi in (120, 144, 192)],
+    *[Config("taskbar-" + edge, work_area=_taskbar(edge), prefix="screens") for edge in ("bottom", "top", "left", "right")],
+    # The second screen larger: its corner and the desktop's are not the primary monitor's.
+    Config("two-monitors", screens=[SCREEN, (1280, 1024)], prefix="screens"),
+]}
+
+
+def prepare_prefix(wine, config):
+    """The config's prefix, made if need be, with its registry settings applied once (the mark
+    holds them, so a changed setting applies anew). Run while no session uses the prefix."""
+    prefix = wine.prefix(config.prefix_name)
+    settings = config.registry()
+    mark = os.path.join(prefix, SETTINGS_MARK)
+    wanted = repr(settings)
+    try:
+        with open(mark) as f:
+            if f.read() == wanted:
+                return prefix
+    except OSError:
+        pass
+    env = wine.env(prefix, config.env)
+    for key, value, kind, data in settings:
+        wine.say("setting %s to %s in %s" % (value, data, prefix))
+        step = ["wine", "reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"]
+        # Output to nothing, never a pipe: the wineserver this starts would hold it open.
+        status = subprocess.run(step, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                timeout=120).returncode
+        if status != 0:
+            raise WineError("wine reg add %s %s failed (status %d) in %s" % (key, value, status, prefix))
+    # The registry reaches the disk when the server ends.
+    subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=120)
+    with open(mark, "w") as f:
+        f.write(wanted)
+    return prefix
+
+
+class ConfigDisplay:
+    """A private Xvfb for a config: its screens (Xinerama joins two), and the work area set on
+    the root before any Wine process starts. -noreset keeps the root's properties when the last
+    client goes."""
+
+    def __init__(self, config):
+        self.config = config
+        self.process = None
+        self.display = None
+
+    def start(self):
+        read_end, write_end = os.pipe()
+        command = ["Xvfb", "-displayfd", str(write_end), "-br", "-nolisten", "tcp", "-noreset"]
+        if len(self.config.screens) > 1:
+            command += ["+xinerama", "-extension", "RANDR"]
+        for number, (width, height) in enumerate(self.config.screens):
+            command += ["-screen", str(number), "%dx%dx24" % (width, height)]
+        self.process = subprocess.Popen(command, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL, preexec_fn=own_group_dying_with_parent)
+        os.close(write_end)
+        self.display = ":" + self._read_number(read_end)
+        self._set_work_area()
+        return self
+
+    def _read_number(self, read_end):
+        with os.fdopen(read_end) as pipe:
+            ready, _, _ = select.select([pipe], [], [], 30)
+            number = pipe.readline().strip() if ready else ""
+        if not number:
+            self.stop()
+            raise HarnessError("Xvfb did not start within 30 s for %s" % self.config.name)
+        return number
+
+    def _set_work_area(self):
+        left, top, right, bottom = self.config.work_area
+        value = "%d, %d, %d, %d" % (left, top, right - left, bottom - top)
+        env = dict(os.environ, DISPLAY=self.display)
+        subprocess.run(["xprop", "-root", "-format", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", value],
+                       env=env, check=True, timeout=WAIT_S, stdout=subprocess.DEVNULL)
+        shown = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=env, capture_output=True, text=True,
+                               timeout=WAIT_S).stdout
+        if value not in shown:
+            raise HarnessError("the work area did not take on display %s: %s" % (self.display, shown.strip()))
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
