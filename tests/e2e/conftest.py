@@ -23,6 +23,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))  # make_pages: the page builders
 
 from desktop import Desktop  # noqa: E402
+from web_servers import StationNetwork, station_host  # noqa: E402
 
 
 def pytest_addoption(parser):
@@ -77,6 +78,25 @@ def offline_desktop(pytestconfig, artifacts_root):
         yield session.start()
     finally:
         session.stop()
+
+
+@pytest.fixture(scope="session")
+def web_desktop(pytestconfig, artifacts_root):
+    """A session whose Wine processes run in a network of their own, in which the station's
+    host is 127.0.0.1 and real web servers can be started (web_servers.py)."""
+    build_dir = pytestconfig.getoption("--build-dir")
+    folder = os.path.join(artifacts_root, "web")
+    network = StationNetwork(folder, station_host(build_dir))
+    session = Desktop(build_dir, pytestconfig.getoption("--wine-dir"), folder, exe=pytestconfig.getoption("--exe"),
+                      network=network, prefix_name="prefix-e2e-web")
+    try:
+        network.start()
+        yield session.start()
+    finally:
+        try:
+            session.stop()
+        finally:
+            network.stop()
 
 
 def _dump_state(session, programs):
