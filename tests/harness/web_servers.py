@@ -25,6 +25,7 @@ import os
 import re
 import signal
 import subprocess
+import time
 
 from session import WAIT_S, HarnessError, own_group_dying_with_parent, wait_for
 
@@ -190,10 +191,14 @@ class Nginx:
             raise HarnessError("nginx ended as it started; see %s" % self.folder)
         return self
 
-    def serve(self, page):
-        """The on-air page's bytes from now on."""
+    def serve(self, page, age_s=3600):
+        """The on-air page's bytes from now on, last modified age_s ago. A cache keeps a page
+        fresh for a share of its age (squid: refresh_pattern's percent): one modified this very
+        second would be stale at once, and every cache would go back to the server anyway."""
         with open(self.page_path, "wb") as f:
             f.write(page)
+        modified = time.time() - age_s
+        os.utime(self.page_path, (modified, modified))
 
     def requests(self):
         """The access log: one dict of FIELDS per request."""
