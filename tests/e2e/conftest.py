@@ -80,10 +80,11 @@ def offline_desktop(pytestconfig, artifacts_root):
         session.stop()
 
 
-@pytest.fixture(scope="session")
+@pytest.fixture(scope="module")
 def web_desktop(pytestconfig, artifacts_root):
     """A session whose Wine processes run in a network of their own, in which the station's
-    host is 127.0.0.1 and real web servers can be started (web_servers.py)."""
+    host is 127.0.0.1 and real web servers can be started (web_servers.py). Only one module
+    uses it: it ends with that module rather than idle through the others."""
     build_dir = pytestconfig.getoption("--build-dir")
     folder = os.path.join(artifacts_root, "web")
     network = StationNetwork(folder, station_host(build_dir))

@@ -74,7 +74,7 @@ class StationNetwork:
     def __init__(self, folder, host):
         self.folder = os.path.abspath(folder)
         self.host = host
-        self.hosts_file = os.path.join(folder, "hosts")
+        self.hosts_file = os.path.join(self.folder, "hosts")
         self._holder = None
 
     def start(self):
@@ -262,6 +262,9 @@ class Squid:
         wait_for(ready, what="squid to accept connections")
         if self.process.poll() is not None:
             raise HarnessError("squid ended as it started; see %s" % self.cache_log)
+        # Without its hosts file squid would ask DNS for the station, and wait for its answer.
+        if any("parseEtcHosts" in line for line in _read_lines(self.cache_log)):
+            raise HarnessError("squid could not read %s; see %s" % (self.network.hosts_file, self.cache_log))
         return self
 
     def requests(self):
