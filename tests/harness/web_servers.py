@@ -20,9 +20,9 @@ wineserver are reached through files, which the namespace shares.
 Configuration files and logs are written into folder (under the build folder).
 """
 
-import json
 import os
 import re
+import select
 import signal
 import subprocess
 import time
@@ -90,7 +90,9 @@ class StationNetwork:
                                          self.hosts_file], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, preexec_fn=own_group_dying_with_parent)
         try:
-            line = self._holder.stdout.readline()  # the holder either says ready or ends
+            # The holder says ready, or ends; a limit all the same.
+            waited = select.select([self._holder.stdout], [], [], WAIT_S)[0]
+            line = self._holder.stdout.readline() if waited else b""
         finally:
             self._holder.stdout.close()
         if line.strip() != b"ready":
@@ -111,12 +113,11 @@ class StationNetwork:
         finally:
             log.close()
 
-    def fetch(self, path=ON_AIR_PATH, proxy=None, headers=None):
+    def fetch(self, path=ON_AIR_PATH, proxy=None):
         """A plain GET of the station's path from inside the namespace, directly or through
         proxy: (status, body bytes)."""
         url = "http://%s%s" % (self.host, path)
-        result = subprocess.run(self.enter(["/usr/bin/python3", "-c", _FETCH, url, proxy or "",
-                                            json.dumps(headers or {})]),
+        result = subprocess.run(self.enter(["/usr/bin/python3", "-c", _FETCH, url, proxy or ""]),
                                 capture_output=True, timeout=WAIT_S)
         if result.returncode != 0:
             raise HarnessError("the fetch of %s failed: %s" % (url, result.stderr.decode(errors="replace")))
@@ -133,11 +134,11 @@ class StationNetwork:
 
 # Run inside the namespace by fetch(): prints the status, a newline, then the body.
 _FETCH = r"""
-import json, sys, urllib.error, urllib.request
-url, proxy, headers = sys.argv[1], sys.argv[2], json.loads(sys.argv[3])
+import sys, urllib.error, urllib.request
+url, proxy = sys.argv[1], sys.argv[2]
 opener = urllib.request.build_opener(urllib.request.ProxyHandler({"http": proxy} if proxy else {}))
 try:
-    answer = opener.open(urllib.request.Request(url, headers=headers), timeout=10)
+    answer = opener.open(url, timeout=10)
     status, body = answer.status, answer.read()
 except urllib.error.HTTPError as error:
     status, body = error.code, error.read()
