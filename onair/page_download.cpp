@@ -108,7 +108,9 @@ std::string RedirectionTarget(HINTERNET page, const std::string& from) {
 Request OpenPage(HINTERNET internet, std::string url) {
     for (int redirections = 0; redirections <= kMostRedirections; ++redirections) {
         // RELOAD: always from the server, never from a cache, so every Get sees the page as it is now.
-        Request request = SendGet(internet, url, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT);
+        // PRAGMA_NOCACHE: the same asked of a caching proxy, which some WinInets leave unsaid.
+        Request request = SendGet(internet, url,
+                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT);
         if (!request.page || !IsRedirection(StatusCode(request.page.Get()))) return request;
         std::string target = RedirectionTarget(request.page.Get(), url);
         if (target.empty()) return request;  // nowhere to go: the redirection's own body is the page

@@ -8,7 +8,11 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   wine64 wine wine32:i386 xvfb xdotool x11-utils imagemagick fonts-ipafont-gothic
   python3-xlib python3-pil python3-pytest python3-pyflakes util-linux iproute2 locales time cppcheck clang-tidy
+  nginx squid
 )
+# nginx and squid serve the end-to-end tests as processes of the test run's own, in a network
+# namespace of their own: a system service the packages may start (ports 80 and 3128) is not in
+# their way, and they are not in its.
 
 echo "checking the packages"
 missing=()

@@ -27,6 +27,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))  # make_pages: the page
 from configs import CONFIGS, ConfigDisplay, prepare_prefix  # noqa: E402
 from desktop import Desktop  # noqa: E402
 from wine import Wine  # noqa: E402
+from web_servers import StationNetwork, station_host  # noqa: E402
 
 # The checks each configuration runs besides those marked for it (@pytest.mark.configs): the
 # existing tests whose subject the configuration can change. Every other test runs in the
@@ -145,6 +146,26 @@ def offline_desktop(pytestconfig, artifacts_root):
         yield session.start()
     finally:
         session.stop()
+
+
+@pytest.fixture(scope="module")
+def web_desktop(pytestconfig, artifacts_root):
+    """A session whose Wine processes run in a network of their own, in which the station's
+    host is 127.0.0.1 and real web servers can be started (web_servers.py). Only one module
+    uses it: it ends with that module rather than idle through the others."""
+    build_dir = pytestconfig.getoption("--build-dir")
+    folder = os.path.join(artifacts_root, "web")
+    network = StationNetwork(folder, station_host(build_dir))
+    session = Desktop(build_dir, pytestconfig.getoption("--wine-dir"), folder, exe=pytestconfig.getoption("--exe"),
+                      network=network, prefix_name="prefix-e2e-web")
+    try:
+        network.start()
+        yield session.start()
+    finally:
+        try:
+            session.stop()
+        finally:
+            network.stop()
 
 
 def _dump_state(session, programs):

@@ -71,12 +71,13 @@ def unix_path(path):
 class Program:
     """One start of cantivo.exe from a folder of its own."""
 
-    def __init__(self, desktop, folder, station=None):
+    def __init__(self, desktop, folder, station=None, proxy=None):
         self.desktop = desktop
         self.folder = folder
         self.exe = os.path.join(folder, "cantivo.exe")
         self.log_path = os.path.join(folder, LOG_NAME)
         self.station = station
+        self.proxy = proxy or (station.proxy if station else None)
         self.process = None
         self.cwd = None
 
@@ -85,8 +86,8 @@ class Program:
     def start(self, wait_icon=True, env=None, stderr=subprocess.DEVNULL):
         """Starts the program; env adds to its environment, stderr takes Wine's messages."""
         extra = dict(env or {})
-        if self.station:
-            extra["http_proxy"] = self.station.proxy
+        if self.proxy:
+            extra["http_proxy"] = self.proxy
         # The working folder is another one: the log belongs beside the exe whatever it is.
         self.cwd = tempfile.mkdtemp(prefix="cwd-", dir=self.desktop.session.scratch)
         self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=stderr)
@@ -266,15 +267,16 @@ class Desktop:
     draws the program's two menus at the start, while nothing else is on the screen to cover
     them."""
 
-    def __init__(self, build_dir, wine_dir, artifacts_dir, exe=None, offline=False, display=None, prefix_name=None,
-                 persistent_server=True, reference_menus=True, lock_wait=600, say=None, env=None):
+    def __init__(self, build_dir, wine_dir, artifacts_dir, exe=None, offline=False, network=None, display=None,
+                 prefix_name=None, persistent_server=True, reference_menus=True, lock_wait=600, say=None, env=None):
         self.build_dir = os.path.abspath(build_dir)
         self.exe = os.path.abspath(exe or os.path.join(self.build_dir, "app", "cantivo.exe"))
         self.artifacts_dir = os.path.abspath(artifacts_dir)
         self.offline = offline
         self.session = Session(self.build_dir, wine_dir,
                                prefix_name or ("prefix-e2e-offline" if offline else "prefix-e2e"),
-                               display=display, offline=offline, persistent_server=persistent_server,
+                               display=display, offline=offline, network=network,
+                               persistent_server=persistent_server,
                                lock_wait=lock_wait, log_dir=self.artifacts_dir, say=say, env=env)
         self.reference_menus = reference_menus
         self.screen = None
@@ -331,6 +333,11 @@ class Desktop:
             with open(os.path.join(folder, LOG_NAME), "wb") as f:
                 f.write(log)
         return self.program_in(folder, page).start(wait_icon)
+
+    def start_program_behind(self, proxy=None):
+        """cantivo.exe copied into a new folder of its own and started with proxy (a URL) as
+        its http_proxy, or with none; no station of ours: the session's network holds one."""
+        return Program(self, self.new_program_folder(), proxy=proxy).start()
 
     def program_in(self, folder, page=None, station=True):
         """A Program for the cantivo.exe already in folder, not yet started."""

@@ -120,19 +120,23 @@ class Session:
     """display: an X display to use; None starts a private Xvfb. offline: every Wine process of
     the session runs where the system reports no connection; such a session needs a prefix of
     its own, since Wine's network driver runs in whichever namespace the prefix's first process
-    started in. persistent_server keeps one wineserver for the whole session, which makes
-    program starts fast; without it the server ends on its own after the last process.
+    started in. network: instead, a namespace every Wine process runs in (web_servers.py's
+    StationNetwork, for its enter()), also with a prefix of its own: the wineserver makes and
+    connects the programs' sockets, so it has to be inside too. persistent_server keeps one
+    wineserver for the whole session, which makes program starts fast; without it the server
+    ends on its own after the last process.
     lock_wait: how long to wait for another session on the same prefix to end. env: variables
     every Wine process of the session gets on top of the prefix's own (another locale, say)."""
 
-    def __init__(self, build_dir, wine_dir, prefix_name, display=None, offline=False, persistent_server=True,
-                 lock_wait=600, log_dir=None, say=None, env=None):
+    def __init__(self, build_dir, wine_dir, prefix_name, display=None, offline=False, network=None,
+                 persistent_server=True, lock_wait=600, log_dir=None, say=None, env=None):
         self.probe_exe = os.path.join(os.path.abspath(build_dir), "tests", "harness", "probe", "probe.exe")
         self.say = say or (lambda line: None)
         self.wine = Wine(wine_dir, say=self.say)
         self.prefix_name = prefix_name
         self.display = display
         self.offline = offline
+        self.network = network
         self.persistent_server = persistent_server
         self.lock_wait = lock_wait
         self.log_dir = log_dir
@@ -211,6 +215,8 @@ class Session:
         return env
 
     def wrap(self, command):
+        if self.network:
+            return self.network.enter(command)
         return offline(command) if self.offline else command
 
     def popen(self, command, extra=None, cwd=None, wine=True, stderr=subprocess.DEVNULL):

@@ -35,6 +35,8 @@ TEST_F(PageDownloadTest, SendsAPlainGetOfTheAbsoluteUrlWithTheUserAgent) {
     EXPECT_TRUE(std::regex_search(request, std::regex(R"(^GET http://station\.test(:80)?/test/echo HTTP/1\.[01]\r\n)")))
         << request;
     EXPECT_NE(request.find("\r\nUser-Agent: Cantivo/0.1\r\n"), std::string::npos) << request;
+    // A caching proxy on the way is asked for the page as it is now, not for the copy it keeps.
+    EXPECT_NE(request.find("\r\nPragma: no-cache\r\n"), std::string::npos) << request;
     EXPECT_EQ(request.find("Cookie"), std::string::npos) << request;
 }
 
