@@ -13,7 +13,6 @@ import re
 import shutil
 import subprocess
 
-import pytest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 PLANTED_SOURCE = os.path.join(HERE, "planted", "planted_dll.c")
