@@ -13,7 +13,6 @@ import re
 import shutil
 import subprocess
 
-
 HERE = os.path.dirname(os.path.abspath(__file__))
 PLANTED_SOURCE = os.path.join(HERE, "planted", "planted_dll.c")
 COMPILERS = {64: "x86_64-w64-mingw32-gcc", 32: "i686-w64-mingw32-gcc"}
