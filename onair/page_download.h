@@ -11,7 +11,7 @@ inline constexpr char kUserAgent[] = "Cantivo/0.1";
 inline constexpr unsigned long kReadBufferSize = 1025;
 // The largest page a Get takes. On-air pages are tens of kilobytes; anything near this is not
 // one, and whoever sends it (the station or anyone on the way) must not fill the memory.
-inline constexpr size_t kMaxPageBytes = 4 * 1024 * 1024;
+inline constexpr size_t kMaxPageBytes = size_t{4} * 1024 * 1024;
 // The longest one Get may take, from its start to the page's last byte, in milliseconds.
 inline constexpr unsigned long kGetTimeLimitMs = 60000;
 
