@@ -140,6 +140,8 @@ class Session:
         self.probe = None
         self.scratch = None
         self._lock = None
+        # Set before start(), a SwitchableNetwork (netswitch.py) every process runs in.
+        self.network = None
 
     def start(self):
         if not os.path.isfile(self.probe_exe):
@@ -208,6 +210,8 @@ class Session:
         return env
 
     def wrap(self, command):
+        if self.network:  # a network of the session's own (netswitch.py)
+            return self.network.wrap(command)
         return offline(command) if self.offline else command
 
     def popen(self, command, extra=None, cwd=None, wine=True):
