@@ -59,6 +59,13 @@ KINDS = ("close", "save", "error", "offline")
 # soak gives up; each is reported.
 MAX_HICCUPS = 10
 MK_RBUTTON = 0x0002
+# How often Save is chosen before a cycle counts as gone wrong, and how long its effect (the
+# balloon hidden) may take.
+MENU_TRIES = 3
+MENU_CHOICE_S = 5
+# A sample is read until two readings this far apart agree on the object counts.
+SETTLE_S = 0.3
+SETTLE_TRIES = 10
 # The part of each kind's samples left out of the fit: the program's caches and Wine's fill then.
 WARM_UP_SHARE = 0.2
 
@@ -136,7 +143,19 @@ def open_fds(pid):
 
 
 def sample(program, cycle, kind):
-    """The program's holdings now, as one record."""
+    """The program's holdings once they have settled: a window or GDI object of a box just
+    answered may be on its way out for a moment."""
+    previous = None
+    for _ in range(SETTLE_TRIES):
+        record = read_figures(program, cycle, kind)
+        if previous and all(record[f] == previous[f] for f in ("all_windows", "gdi_traced", "listed_handles")):
+            break
+        previous = record
+        time.sleep(SETTLE_S)
+    return record
+
+
+def read_figures(program, cycle, kind):
     pid = program.unix_pid()
     record = {"cycle": cycle, "kind": kind, "time": round(time.time(), 1)}
     reported = program.desktop.probe.ask("resources %d" % program.pid())
@@ -173,13 +192,24 @@ def close_cycle(program, number):
 
 
 def save_cycle(program, number, pages):
+    """Returns how many times the menu had to be opened again: now and then, on a loaded
+    machine, Wine closes the menu as the click reaches it (a focus change cancels it), and the
+    user opens it again."""
     program.serve(song_page(pages, number))
     show(program)
-    # By mouse: a key for the menu depends on where Wine has put the X focus, which a
-    # loaded machine now and then gets wrong; the click reaches the menu wherever it is.
-    program.open_menu().click_row(0, [SAVE, "-", EXIT])
-    program.wait_hidden()
+    for again in range(MENU_TRIES):
+        # By mouse: a key for the menu depends on where Wine has put the X focus.
+        program.open_menu().click_row(0, [SAVE, "-", EXIT])
+        try:
+            program.wait_hidden(timeout=MENU_CHOICE_S)
+            break
+        except TimeoutError:
+            if program.hidden():
+                break
+            if again == MENU_TRIES - 1:
+                raise
     os.remove(program.station.page_file)
+    return again
 
 
 def error_cycle(program, number):
@@ -203,6 +233,7 @@ class Soak:
         self.say = say
         self.samples = []
         self.hiccups = []
+        self.menu_retries = 0
         self.pages = tempfile.mkdtemp(prefix="soak-pages-", dir=program.desktop.session.scratch)
 
     def recover(self, kind, number, error):
@@ -250,7 +281,7 @@ class Soak:
         started = time.monotonic()
         for number in range(1, count + 1):
             try:
-                step(self.program, number)
+                self.menu_retries += step(self.program, number) or 0
             except (HarnessError, TimeoutError) as error:
                 self.recover(kind, number, error)
             if number % self.every == 0 or number == count:
@@ -280,16 +311,16 @@ def fit(points):
     return slope, mean_y - slope * mean_x
 
 
-def after_warm_up(samples):
+def after_warm_up(samples, share=WARM_UP_SHARE):
     """The samples of one kind past its warm-up share of cycles."""
     last = max(s["cycle"] for s in samples)
-    return [s for s in samples if s["cycle"] >= last * WARM_UP_SHARE]
+    return [s for s in samples if s["cycle"] >= last * share]
 
 
-def growth(samples, kind, figure):
+def growth(samples, kind, figure, share=WARM_UP_SHARE):
     """For one kind and figure: the fitted slope per cycle after the warm-up, and the value at
     the end minus the first value after the warm-up; None where the figure is not read."""
-    warm = after_warm_up([s for s in samples if s["kind"] == kind])
+    warm = after_warm_up([s for s in samples if s["kind"] == kind], share)
     values = [(s["cycle"], s[figure]) for s in warm if s[figure] is not None]
     if len(values) < 2:
         return None
@@ -331,11 +362,14 @@ def open_desktop(build_dir, wine_dir, artifacts, exe=None, prefix_name="prefix-s
     return desktop, network
 
 
-def start_traced(desktop, page="good.html"):
+def start_traced(desktop, page="good.html", keep_alive=True):
     """cantivo.exe, traced, from a new folder of its own, with a station in the session's
-    network serving page."""
+    network serving page. keep_alive=False: the station closes every connection after its
+    answer. Otherwise Wine's WinInet keeps each for a minute (a socket and its handle), so
+    those figures climb for the first minute of Gets and then follow the pace of the Gets."""
     with desktop.session.network.inside():
         station = Station(page_file=os.path.join(PAGES, page), pages_dir=PAGES)
+    station.keep_alive = keep_alive
     return TracedProgram(desktop, desktop.new_program_folder(), station.start()).start()
 
 
@@ -364,6 +398,8 @@ def main():
     parser.add_argument("--errors", type=int, default=300)
     parser.add_argument("--offline", type=int, default=300, help='"not connected." boxes, the network off')
     parser.add_argument("--order", default="close,save,error,offline", help="the kinds of cycles in the order they run")
+    parser.add_argument("--close-connections", action="store_true",
+                        help="the station closes every connection after its answer (no reuse pool)")
     parser.add_argument("--every", type=int, default=100, help="cycles between two samples")
     parser.add_argument("--samples", default=os.path.join(ROOT, "build", "soak", "samples.jsonl"))
     parser.add_argument("--time-limit", type=float, default=4 * 3600,
@@ -377,7 +413,7 @@ def main():
     desktop, network = open_desktop(args.build_dir, args.wine_dir, os.path.join(ROOT, "build", "soak", "artifacts"),
                                     args.exe, say=say)
     try:
-        program = start_traced(desktop)
+        program = start_traced(desktop, keep_alive=not args.close_connections)
         wanted = {"close": args.closes, "save": args.saves, "error": args.errors, "offline": args.offline}
         counts = {kind: wanted[kind] for kind in args.order.split(",")}
         soak, memory = run_soak(program, counts, args.samples, args.every, deadline, say)
@@ -386,8 +422,8 @@ def main():
     finally:
         desktop.stop()
         network.stop()
-    say("cycles run: %s; the log holds %d lines; %d hiccups%s" % (
-        soak.ran, saved, len(soak.hiccups), "".join("\n  " + h for h in soak.hiccups)))
+    say("cycles run: %s; the log holds %d lines; the menu opened again %d times; %d hiccups%s" % (
+        soak.ran, saved, soak.menu_retries, len(soak.hiccups), "".join("\n  " + h for h in soak.hiccups)))
     say("resident memory (VmRSS, kB): %s" % memory)
     say(summary(soak.samples))
     return 0
