@@ -329,7 +329,7 @@ def growth(samples, kind, figure, share=WARM_UP_SHARE):
             "first": values[0][1], "last": values[-1][1], "cycles": warm[-1]["cycle"] - warm[0]["cycle"]}
 
 
-def summary(samples):
+def summary(samples, share=WARM_UP_SHARE):
     lines = []
     for kind in KINDS:
         if not any(s["kind"] == kind for s in samples):
@@ -337,7 +337,7 @@ def summary(samples):
         cycles = max(s["cycle"] for s in samples if s["kind"] == kind)
         lines.append("%s: %d cycles" % (kind, cycles))
         for figure in FIGURES:
-            g = growth(samples, kind, figure)
+            g = growth(samples, kind, figure, share)
             if g is None:
                 lines.append("  %-14s not read" % figure)
             else:
