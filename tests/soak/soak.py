@@ -2,25 +2,26 @@
 of cycles, its holdings sampled as it goes, so that any per-cycle growth shows as a slope.
 
     /usr/bin/python3 tests/soak/soak.py                       # the full length
-    /usr/bin/python3 tests/soak/soak.py --closes 300 --saves 100 --errors 50 --every 50
-    /usr/bin/python3 tests/soak/soak.py --samples build/soak/samples.jsonl --time-limit 3600
+    /usr/bin/python3 tests/soak/soak.py --closes 300 --saves 100 --errors 50 --offline 50 --every 50
+    /usr/bin/python3 tests/soak/soak.py --order save,close --time-limit 3600 --samples FILE
 
-The cycles, in this order, each back to the idle tray at its end:
+The cycles, by default in this order, each back to the idle tray at its end:
   close   a double-click on the icon (Get), the fade-in, then a close: by the close button and
           by a right-click on the text, in turn
   save    Get and Save (from the menu) of a new song each time: the log grows a line a cycle
   error   Get of a page whose time line does not read; the error box answered
   offline Get while the network is switched off under the running program; "not connected."
-          answered (only where the session's network can be switched: see netswitch.py)
+          answered (the whole session runs in a network of its own: see netswitch.py)
 
 What is sampled, every --every cycles and at the start of each kind:
   from Win32, asked by the probe about the program's process: GDI and USER objects
   (GetGuiResources), kernel handles (GetProcessHandleCount), private bytes and working set
   (GetProcessMemoryInfo); any may be null where Wine does not report it
-  from Wine's own trace (WINEDEBUG=+gdi, the program's stderr): the live GDI objects, the
-  number Wine's handle table prints with each allocation and release
+  from the probe too: the size of the process's handle table and its threads, from the
+  system's process list, and all its windows (child and message-only ones too)
+  from Wine's own trace (WINEDEBUG=+pid,+gdi, the program's stderr): the live GDI objects,
+  the number Wine's GDI handle table prints with each allocation and release
   from Linux: the resident memory (VmRSS) and open file descriptors of the program's process
-  from the probe: the program's top-level windows
 
 Each sample is one JSON line in --samples; the summary at the end fits a line to each figure
 over the samples after the warm-up, per cycle kind, and prints it.
@@ -80,6 +81,8 @@ class TracedProgram(Program):
     """cantivo.exe with Wine's GDI trace on, its stderr written to a file beside it: every
     GDI allocation and release is logged with the count of live GDI objects after it."""
 
+    _unix_pid = None
+
     def start(self, wait_icon=True):
         session = self.desktop.session
         extra = {"WINEDEBUG": "+pid,+gdi"}
@@ -98,7 +101,7 @@ class TracedProgram(Program):
     def unix_pid(self):
         """The Linux process that runs cantivo.exe. The process started is Wine's start.exe,
         which starts the 64-bit program as a process of its own."""
-        if getattr(self, "_unix_pid", None) and processes.alive(self._unix_pid):
+        if self._unix_pid and processes.alive(self._unix_pid):
             return self._unix_pid
         name = windows_path(self.exe).lower().encode()
         found = [pid for pid in processes.in_prefix(self.desktop.session.prefix)

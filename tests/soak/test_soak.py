@@ -44,7 +44,8 @@ def soaked(pytestconfig):
         counts = {"close": option("--closes"), "save": option("--saves"), "error": option("--errors"),
                   "offline": option("--offline")}
         run, memory = soak.run_soak(program, counts, samples, option("--every"))
-        print("\nresident memory (VmRSS, kB): %s\n%s" % (memory, soak.summary(run.samples, WARM_UP_SHARE)))
+        print("\nresident memory (VmRSS, kB): %s; the menu opened again %d times\n%s" % (
+            memory, run.menu_retries, soak.summary(run.samples, WARM_UP_SHARE)))
         result = {"run": run, "counts": counts, "log": program.log_bytes(), "running": program.running(),
                   "icons": len(desktop.tray.icons())}
         program.stop()
