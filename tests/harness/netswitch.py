@@ -22,6 +22,7 @@ import contextlib
 import ctypes
 import os
 import subprocess
+import threading
 
 from session import HarnessError, WAIT_S, own_group_dying_with_parent, wait_for
 
@@ -41,13 +42,17 @@ class SwitchableNetwork:
     def start(self):
         self.holder = subprocess.Popen(["unshare", "-n", "--", "sleep", str(HOLDER_LIFETIME_S)],
                                        stdin=subprocess.DEVNULL, preexec_fn=own_group_dying_with_parent)
-        own = os.readlink("/proc/self/ns/net")
-        wait_for(lambda: self._namespace() not in (None, own), what="the network namespace to be made")
-        self._ip("link", "set", "lo", "up")
-        self._ip("link", "add", ADAPTER, "type", "veth", "peer", "name", PEER)
-        self._ip("addr", "add", ADDRESS, "dev", ADAPTER)
-        self._ip("link", "set", PEER, "up")
-        self.switch(online=True)
+        try:
+            own = os.readlink("/proc/self/ns/net")
+            wait_for(lambda: self._namespace() not in (None, own), what="the network namespace to be made")
+            self._ip("link", "set", "lo", "up")
+            self._ip("link", "add", ADAPTER, "type", "veth", "peer", "name", PEER)
+            self._ip("addr", "add", ADDRESS, "dev", ADAPTER)
+            self._ip("link", "set", PEER, "up")
+            self.switch(online=True)
+        except BaseException:
+            self.stop()
+            raise
         return self
 
     def stop(self):
@@ -83,16 +88,13 @@ class SwitchableNetwork:
     def inside(self):
         """The calling thread inside the namespace for the block: sockets made there belong to
         it and stay there after."""
-        with open("/proc/self/task/%d/ns/net" % _gettid()) as own, open("/proc/%d/ns/net" % self.holder.pid) as target:
+        own_path = "/proc/self/task/%d/ns/net" % threading.get_native_id()
+        with open(own_path) as own, open("/proc/%d/ns/net" % self.holder.pid) as target:
             _setns(target.fileno())
             try:
                 yield
             finally:
                 _setns(own.fileno())
-
-
-def _gettid():
-    return _libc.syscall(186)  # SYS_gettid on x86-64
 
 
 def _setns(fd):
