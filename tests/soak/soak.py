@@ -186,6 +186,7 @@ def show(program):
 
 
 def close_cycle(program, number):
+    program.serve("good.html")
     balloon = show(program)
     if number % 2:
         program.desktop.screen.click(*balloon.button_centre())
@@ -222,6 +223,7 @@ def error_cycle(program, number):
 
 
 def offline_cycle(program, number):
+    program.serve("good.html")  # never fetched: the Get stops at the connection check
     program.double_click_icon()
     program.press(program.wait_box("not connected."))
 
