@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native unit tests, the Windows build's tests
 # under Wine, the release (tools/release.sh) and its checks, and the end-to-end tests of both
-# release exes under Wine. Exits non-zero when anything fails.
+# release exes under Wine, and a short soak of the 64-bit one. Exits non-zero when anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -69,5 +69,10 @@ for config in western dpi-120 dpi-144 dpi-192 taskbar-bottom taskbar-top taskbar
         --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)" --config "$config" \
         --artifacts "build/e2e-artifacts-$config"
 done
+# The short soak: the 64-bit release exe through a few hundred cycles of Get and close, Get and
+# Save, error boxes and "not connected." boxes, and nothing it holds grows from cycle to cycle
+# (the full-length soak and its figures: tests/soak/soak.py).
+run /usr/bin/python3 -m pytest tests/soak --build-dir build/win64 --wine-dir build/wine \
+    --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)"
 
 exit $status

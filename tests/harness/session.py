@@ -146,6 +146,8 @@ class Session:
         self.probe = None
         self.scratch = None
         self._lock = None
+        # Set before start(), a SwitchableNetwork (netswitch.py) every process runs in.
+        self.network = None
 
     def start(self):
         if not os.path.isfile(self.probe_exe):
@@ -215,7 +217,7 @@ class Session:
         return env
 
     def wrap(self, command):
-        if self.network:
+        if self.network:  # a network of the session's own (web_servers.py, netswitch.py)
             return self.network.enter(command)
         return offline(command) if self.offline else command
 

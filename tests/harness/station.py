@@ -54,6 +54,8 @@ class Station:
         self.requests = []
         self.misbehaviour = None
         self.answers_ended = []  # the kind of each misbehaving answer, once it has ended
+        # False: every answer closes its connection, so that no client keeps one for reuse.
+        self.keep_alive = True
         self._stop = threading.Event()
         self._counter = 0
         self._loops = 0
@@ -74,6 +76,8 @@ class Station:
                 if misbehaviour:
                     return station._misbehave(self, misbehaviour)
                 status, body, *headers = station._answer(path, raw)
+                if not station.keep_alive:
+                    headers = [dict(headers[0] if headers else {}, Connection="close")]
                 station._head(self, status, len(body), *headers)
                 self.wfile.write(body)
 
