@@ -147,7 +147,6 @@ class Session:
         self.scratch = None
         self._lock = None
         # Set before start(), a SwitchableNetwork (netswitch.py) every process runs in.
-        self.network = None
 
     def start(self):
         if not os.path.isfile(self.probe_exe):
