@@ -15,7 +15,7 @@ import pytest
 import processes
 from session import wait_for
 from shown_balloon import Balloon
-from test_hostile_pages import GOOD, wait_idle
+from test_hostile_pages import GOOD, serve, wait_idle
 from tray import EXIT, GET
 
 MAX_PAGE_BYTES = 4 * 1024 * 1024   # the program's cap on a page
@@ -76,12 +76,7 @@ def test_a_get_is_bounded_in_memory_and_time(start, desktop, tmp_path, name, set
     close_balloon(program, desktop)
     level = processes.resident_bytes(pid)
 
-    if setup[0] == "page":
-        page = tmp_path / (name + ".html")
-        page.write_bytes(setup[1])
-        program.serve(str(page))
-    else:
-        program.station.misbehave(*setup)
+    serve(program, tmp_path, name, setup)
     watch = MemoryWatch(pid)
     began = time.monotonic()
     program.double_click_icon()
