@@ -2,6 +2,8 @@
 # Builds everything and runs every test: the native unit tests, the Windows build's tests
 # under Wine, the release (tools/release.sh) and its checks, and the end-to-end tests of both
 # release exes under Wine, and a short soak of the 64-bit one. Exits non-zero when anything fails.
+# Where Wine's 32-bit half cannot run (some machines' kernels run no i386 programs), the 32-bit
+# exe's end-to-end run is not run, and the summary at the end says so and why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -17,9 +19,21 @@ configure() {  # folder, then cmake arguments
 }
 
 status=0
-run() {  # a step that may fail without stopping the others
-    echo "== $*"
-    "$@" || status=1
+summary=()
+run() {  # a step, named by its first word, that may fail without stopping the others
+    local name=$1
+    shift
+    echo "== $name: $*"
+    if "$@"; then
+        summary+=("passed   $name")
+    else
+        summary+=("FAILED   $name")
+        status=1
+    fi
+}
+not_run() {  # a step this machine cannot run, and why
+    echo "== $1: NOT RUN: $2"
+    summary+=("NOT RUN  $1: $2")
 }
 
 configure native
@@ -29,19 +43,19 @@ configure win32 -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-i686.cmake -DCANTIV
 configure native-sanitize -DCANTIVO_SANITIZE=ON -DCANTIVO_BENCHMARKS=OFF
 
 # The release, as a Windows user downloads it: dist/ (both zips, debug files, SHA256SUMS).
-run bash tools/release.sh
+run "release" bash tools/release.sh
 
-run ctest --test-dir build/native --output-on-failure -j "$jobs"
+run "native unit tests" ctest --test-dir build/native --output-on-failure -j "$jobs"
 # clang-tidy and cppcheck over the program's own code, portable and Win32.
-run bash tools/lint.sh
+run "lint" bash tools/lint.sh
 # One test asks for more memory than there is and expects the program's error, not an abort.
-ASAN_OPTIONS=allocator_may_return_null=1 run ctest --test-dir build/native-sanitize --output-on-failure -j "$jobs"
+ASAN_OPTIONS=allocator_may_return_null=1 run "sanitized unit tests" ctest --test-dir build/native-sanitize --output-on-failure -j "$jobs"
 # Each libFuzzer target briefly, from its seed corpus; long runs: tools/fuzz.sh 10000000.
-run bash tools/fuzz.sh 30000
-run ctest --test-dir build/win64 --output-on-failure
+run "fuzz targets" bash tools/fuzz.sh 30000
+run "Win32 tests under Wine" ctest --test-dir build/win64 --output-on-failure
 # What each zip holds, the exe's size, imports, version and debug link, and a second build of
 # the release in another folder giving the very same bytes.
-run /usr/bin/python3 -m pytest tests/release -q
+run "release checks" /usr/bin/python3 -m pytest tests/release -q
 
 # The exes that ship, unpacked from their zips, are the ones the end-to-end tests drive.
 unpack_release() {
@@ -53,26 +67,32 @@ unpack_release() {
 # End to end: the release exe under Wine on a private display, driven through the tray as a
 # user would (tests/e2e, harness in tests/harness), and the README's start command run as a
 # newcomer runs it. Any non-zero status fails the run, pytest's 5 (no tests collected) included.
-run unpack_release
-run /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
+run "release unpacked" unpack_release
+run "end to end, 64-bit exe" /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
     --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)"
-# The 32-bit release exe too, on Wine's 32-bit half; the start command has had its run.
-run /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
-    --exe "$(echo build/release-unpacked/cantivo-*-win32/cantivo.exe)" --artifacts build/e2e-artifacts-win32 \
-    --ignore tests/e2e/test_start_command.py
+# The 32-bit release exe too, on Wine's 32-bit half, where it runs; the start command has had its run.
+if wine32=$(/usr/bin/python3 tests/harness/wine32.py status); then
+    run "end to end, 32-bit exe" /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
+        --exe "$(echo build/release-unpacked/cantivo-*-win32/cantivo.exe)" --artifacts build/e2e-artifacts-win32 \
+        --ignore tests/e2e/test_start_command.py
+else
+    not_run "end to end, 32-bit exe" "$wine32"
+fi
 # The configurations users have besides the default one (Japanese code page, 96 dpi, one screen
 # without a taskbar), each in a Wine session set up for it (tests/harness/configs.py) and with
 # the checks whose subject it changes: a Western code page, three resolutions, the taskbar at
 # each edge, two monitors. The 64-bit release exe; both builds share the code they check.
 for config in western dpi-120 dpi-144 dpi-192 taskbar-bottom taskbar-top taskbar-left taskbar-right two-monitors; do
-    run /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
+    run "end to end, $config" /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
         --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)" --config "$config" \
         --artifacts "build/e2e-artifacts-$config"
 done
 # The short soak: the 64-bit release exe through a few hundred cycles of Get and close, Get and
 # Save, error boxes and "not connected." boxes, and nothing it holds grows from cycle to cycle
 # (the full-length soak and its figures: tests/soak/soak.py).
-run /usr/bin/python3 -m pytest tests/soak --build-dir build/win64 --wine-dir build/wine \
+run "short soak" /usr/bin/python3 -m pytest tests/soak --build-dir build/win64 --wine-dir build/wine \
     --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)"
 
+echo "== summary"
+printf '  %s\n' "${summary[@]}"
 exit $status

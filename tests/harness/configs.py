@@ -23,7 +23,6 @@ import select
 import subprocess
 
 from session import WAIT_S, HarnessError, own_group_dying_with_parent
-from wine import WineError
 
 SCREEN = (1024, 768)
 TASKBAR = 40  # pixels, a taskbar's usual height at 96 dpi
@@ -89,17 +88,9 @@ def prepare_prefix(wine, config):
                 return prefix
     except OSError:
         pass
-    env = wine.env(prefix, config.env)
     for key, value, kind, data in settings:
         wine.say("setting %s to %s in %s" % (value, data, prefix))
-        step = ["wine", "reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"]
-        # Output to nothing, never a pipe: the wineserver this starts would hold it open.
-        status = subprocess.run(step, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                timeout=120).returncode
-        if status != 0:
-            raise WineError("wine reg add %s %s failed (status %d) in %s" % (key, value, status, prefix))
-    # The registry reaches the disk when the server ends.
-    subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=120)
+    wine.reg_add(prefix, settings, env=wine.env(prefix, config.env))
     with open(mark, "w") as f:
         f.write(wanted)
     return prefix

@@ -31,6 +31,7 @@ from screen import Screen
 from session import WAIT_S, HarnessError, Session, wait_for
 from station import ON_AIR_PATH, Station
 from tray import MENUS, Menu, Tray
+from wine import pe_bits
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -293,12 +294,8 @@ class Desktop:
 
     @property
     def exe_bits(self):
-        """32 or 64: the machine the exe was built for, from its PE header."""
-        with open(self.exe, "rb") as f:
-            header = f.read(4096)
-        pe = int.from_bytes(header[0x3C:0x40], "little")
-        machine = int.from_bytes(header[pe + 4:pe + 6], "little")
-        return {0x14C: 32, 0x8664: 64}[machine]
+        """32 or 64: the machine the exe was built for."""
+        return pe_bits(self.exe)
 
     def start(self):
         if not os.path.isfile(self.exe):

@@ -55,11 +55,16 @@ def resident_bytes(pid):
 
 
 def running_exe(prefix, exe):
-    """The Unix id of the process in the prefix that runs exe (a Unix path); None when none."""
-    name = os.path.basename(exe).encode().lower()
-    folder = os.path.basename(os.path.dirname(os.path.abspath(exe))).encode().lower()
+    """The Unix id of the process in the prefix that runs exe (a Unix path); None when none.
+    Wine leaves a program's path as the first word of its process's command line: a Unix path
+    when a loader started it directly, its Windows path (Z:\\...) when Wine's start.exe did.
+    Only the first word counts: start.exe's own command line names the program too."""
+    wanted = os.path.abspath(exe).lower().encode()
     for pid in in_prefix(prefix):
-        words = [w.replace(b"\\", b"/").lower() for w in cmdline(pid) if w]
-        if any(w.endswith(b"/" + folder + b"/" + name) for w in words):
+        words = cmdline(pid)
+        first = words[0].replace(b"\\", b"/").lower() if words else b""
+        if first.startswith(b"z:/"):
+            first = first[2:]
+        if first == wanted:
             return pid
     return None

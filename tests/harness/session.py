@@ -25,8 +25,8 @@ import threading
 import time
 
 import processes
-from wine import Wine, offline, take_lock
-from xvfb import Xvfb
+from wine import Wine, command, offline, take_lock
+from xvfb import Xvfb, check_display
 
 # How long a condition may take before a wait gives up. Generous: a cold Wine start under a
 # loaded CI machine takes seconds; these are limits, not expectations.
@@ -151,6 +151,8 @@ class Session:
     def start(self):
         if not os.path.isfile(self.probe_exe):
             raise HarnessError("%s is missing: build the win64 tree first" % self.probe_exe)
+        if self.display:
+            check_display(self.display)
         self.scratch = tempfile.mkdtemp(prefix="cantivo-session-")
         prefix = self.wine.prefix(self.prefix_name)
         # One session per prefix at a time: a second would kill the first one's wineserver.
@@ -174,12 +176,15 @@ class Session:
         if self.probe:
             self.probe.stop()
         log = os.path.join(self.log_dir or self.scratch, "probe-stderr.log")
-        self.probe = Probe(self.wrap(["wine", self.probe_exe, "--serve"]), self.env(), log, self.scratch)
+        self.probe = Probe(self.wrap(command([self.probe_exe, "--serve"])), self.env(), log, self.scratch)
         try:
             self.probe.ask("ping", timeout=WINE_START_S)
         except HarnessError as error:
-            raise HarnessError("Wine did not start within %d s on display %s (%s)" % (
-                WINE_START_S, self.display, error)) from None
+            with open(log, "rb") as f:
+                said = (f.read().decode(errors="replace").strip().splitlines() or ["nothing"])[-1]
+            raise HarnessError("Wine did not start its first program on display %s (%s; it said: %s; all it said "
+                               "is in %s). Remedy: run tools/setup.sh, which installs Wine" % (
+                                   self.display, error, said, log)) from None
         return self.probe
 
     def restart_wine(self):
@@ -220,12 +225,12 @@ class Session:
             return self.network.enter(command)
         return offline(command) if self.offline else command
 
-    def popen(self, command, extra=None, cwd=None, wine=True, stderr=subprocess.DEVNULL):
-        if wine and command[0] != "wine":
-            command = ["wine"] + command
-        return subprocess.Popen(self.wrap(command), env=self.env(extra), cwd=cwd or self.scratch,
-                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=stderr,
-                                preexec_fn=own_group_dying_with_parent)
+    def popen(self, words, extra=None, cwd=None, wine=True, stderr=subprocess.DEVNULL):
+        """words run in the session: a Windows program through Wine's loader of its kind
+        (wine=True), or a Linux command as it is."""
+        return subprocess.Popen(self.wrap(command(words) if wine else words), env=self.env(extra),
+                                cwd=cwd or self.scratch, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=stderr, preexec_fn=own_group_dying_with_parent)
 
     def explorer_pids(self):
         """Unix ids of the explorer.exe /desktop processes of this session's prefix."""

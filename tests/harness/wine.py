@@ -1,4 +1,11 @@
-"""Wine prefixes of the project's own, under the build folder, never the user's ~/.wine.
+"""Wine prefixes of the project's own, under the build folder, never the user's ~/.wine, and
+the loader each program is started with.
+
+Debian's wine command picks Wine's 32-bit loader whenever wine32 is installed, and where the
+kernel runs no i386 programs that loader cannot start at all: then no program would start, not
+even a 64-bit one. So nothing here relies on that command's choice. 64-bit programs and Wine's
+own tools (wineboot, reg) start through the 64-bit loader, 32-bit programs through the 32-bit
+one, and only where it runs (command()).
 
 A prefix is made once with wineboot and reused by every later run. It is set up for driving
 programs without a window manager (Managed=N: otherwise drags break and every hide stalls for
@@ -6,6 +13,7 @@ programs without a window manager (Managed=N: otherwise drags break and every hi
 with a generated ja_JP.UTF-8 locale, which gives Wine the Japanese ANSI code page (932).
 """
 
+import errno
 import fcntl
 import functools
 import os
@@ -18,12 +26,23 @@ from contextlib import contextmanager
 
 import processes
 
+WINE64 = "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"
+# CANTIVO_WINE32=hidden: this run behaves as on a machine whose Wine has no working 32-bit
+# half (wine32.py hidden sets it, and hides the loader too).
+HIDE_VARIABLE = "CANTIVO_WINE32"
 READY = ".cantivo-ready"
 BASE = "prefix"
 # Making a prefix takes about 15 s, copying one a few; another process may be doing either.
 LOCK_WAIT_S = 300
 BOOT_S = 300
 STOP_S = 15
+# Every prefix: driven without a window manager (else drags break and hides stall), and a
+# crashed program ends instead of waiting on Wine's crash dialog.
+PREFIX_SETTINGS = (
+    (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N"),
+    (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
+)
 
 
 # The Wine folders whose lock this process holds.
@@ -32,6 +51,54 @@ _HELD = set()
 
 class WineError(RuntimeError):
     pass
+
+
+def pe_bits(path):
+    """32 or 64: the machine a Windows program was built for, from its PE header."""
+    with open(path, "rb") as f:
+        header = f.read(4096)
+    pe = int.from_bytes(header[0x3C:0x40], "little")
+    machine = {0x14C: 32, 0x8664: 64}.get(int.from_bytes(header[pe + 4:pe + 6], "little"))
+    if header[:2] != b"MZ" or header[pe:pe + 4] != b"PE\0\0" or machine is None:
+        raise WineError("%s is not a Windows program for x86 or x64" % path)
+    return machine
+
+
+@functools.lru_cache(maxsize=None)
+def why_no_32bit():
+    """None where Wine's 32-bit half runs here, else why it does not, in a few words. Found
+    by starting the 32-bit loader, not by asking dpkg: on some machines the kernel refuses
+    every i386 program although the package is installed."""
+    if os.environ.get(HIDE_VARIABLE) == "hidden":
+        return "Wine's 32-bit half is hidden from this run (%s=hidden)" % HIDE_VARIABLE
+    if not os.access(WINE32, os.X_OK):
+        return "Wine's 32-bit half (wine32:i386) is not installed"
+    try:
+        result = subprocess.run([WINE32, "--version"], capture_output=True, text=True, timeout=60)
+    except subprocess.TimeoutExpired:
+        return "Wine's 32-bit loader %s did not answer within 60 s" % WINE32
+    except OSError as error:
+        if error.errno == errno.ENOEXEC:
+            return "this machine's kernel runs no i386 programs (%s: Exec format error)" % WINE32
+        return "Wine's 32-bit loader %s does not start: %s" % (WINE32, error.strerror)
+    if result.returncode != 0:
+        said = (result.stderr.strip().splitlines() or [""])[-1]
+        return "Wine's 32-bit loader %s fails (status %d) %s" % (WINE32, result.returncode, said)
+    return None
+
+
+def command(words):
+    """words (a Windows program or one of Wine's tools, then its arguments) as a command
+    line that starts it through the loader of its own kind."""
+    program = words[0]
+    if program.lower().endswith(".exe") and os.path.isfile(program) and pe_bits(program) == 32:
+        reason = why_no_32bit()
+        if reason:
+            raise WineError("the 32-bit %s cannot run here: %s" % (program, reason))
+        return [WINE32] + list(words)
+    if not os.access(WINE64, os.X_OK):
+        raise WineError("Wine's 64-bit loader %s is missing: tools/setup.sh installs it (package wine64)" % WINE64)
+    return [WINE64] + list(words)
 
 
 def offline(command):
@@ -73,6 +140,11 @@ def wine_packages():
     listed = subprocess.run(["dpkg-query", "-W", "-f", "${db:Status-Abbrev} ${Package}:${Architecture} ${Version}\n",
                              "wine*", "libwine*"], capture_output=True, text=True, timeout=60).stdout
     return "".join(sorted(line[4:] + "\n" for line in listed.splitlines() if line.startswith("ii ")))
+
+
+def installed_wine():
+    """What a prefix is made by: the Wine packages, and whether their 32-bit half runs."""
+    return wine_packages() + "32-bit half: %s\n" % (why_no_32bit() or "runs")
 
 
 class Wine:
@@ -149,16 +221,17 @@ class Wine:
                     self.say("making the Wine prefix %s (first time only, about 15 s)" % path)
                     self._boot(path)
                 with open(os.path.join(path, READY), "w") as mark:
-                    mark.write(wine_packages())
+                    mark.write(installed_wine())
         return path
 
     @staticmethod
     def _ready(path):
-        """Made, and by the Wine that is installed now: a prefix made before Wine's 32-bit half
-        was installed fails every start once it is ("could not load kernel32.dll")."""
+        """Made, and by the Wine that is installed and runs now: a prefix made before Wine's
+        32-bit half was installed fails every start once it is ("could not load kernel32.dll"),
+        and one made while that half did not run lacks its 32-bit side."""
         try:
             with open(os.path.join(path, READY)) as mark:
-                return mark.read() == wine_packages()
+                return mark.read() == installed_wine()
         except OSError:
             return False
 
@@ -175,28 +248,44 @@ class Wine:
         return True
 
     def _boot(self, path):
-        env = self.env(path)
-        steps = [["wineboot", "-i"]] + [
-            ["wine", "reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"]
-            for key, value, kind, data in (
-                (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N"),
-                (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
-            )]
-        # Output goes to a file, not a pipe: the wineserver these start inherits it and would
-        # hold a pipe open after they end.
+        """wineboot, then the settings every prefix has. Their output goes to a log beside the
+        prefix, a file rather than a pipe: the wineserver they start inherits it and would hold
+        a pipe open after they end."""
+        log = path + ".boot.log"
         try:
-            with tempfile.TemporaryFile() as output:
-                for step in steps:
-                    status = subprocess.run(step, env=env, stdout=subprocess.DEVNULL, stderr=output,
-                                            timeout=BOOT_S).returncode
-                    if status != 0:
-                        output.seek(0)
-                        raise WineError("%s failed (status %d) making %s: %s" % (
-                            " ".join(step[:2]), status, path, output.read().decode(errors="replace")[-400:]))
-            subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=BOOT_S)
+            with open(log, "wb") as output:
+                self._run_step(["wineboot", "-i"], path, self.env(path), output)
+                self.reg_add(path, PREFIX_SETTINGS, output=output)
+        except WineError as error:
+            raise WineError("Wine could not make its prefix (%s); its output is in %s. Remedy: run tools/setup.sh, "
+                            "remove %s and try again" % (error, log, path)) from None
         except subprocess.TimeoutExpired as error:
             self.stop(path)
-            raise WineError("%s did not end within %d s making %s" % (" ".join(error.cmd[:2]), BOOT_S, path)) from None
+            tool = error.cmd[1] if error.cmd[0] in (WINE64, WINE32) else error.cmd[0]
+            raise WineError("Wine could not make the prefix %s: %s did not end within %d s; its output is in %s"
+                            % (path, tool, BOOT_S, log)) from None
+
+    def reg_add(self, prefix, settings, env=None, output=None):
+        """Each (key, value, kind, data) set in the prefix's registry; it reaches the disk
+        when the prefix's server has ended, which this waits for."""
+        env = env or self.env(prefix)
+        for key, value, kind, data in settings:
+            self._run_step(["reg", "add", key, "/v", value, "/t", kind, "/d", data, "/f"], prefix, env, output)
+        subprocess.run(["wineserver", "-w"], env=env, check=False, timeout=BOOT_S)
+
+    @staticmethod
+    def _run_step(step, prefix, env, output):
+        """One of Wine's tools; output takes what it prints (None: nothing is kept)."""
+        status = subprocess.run(command(step), env=env, stdout=output or subprocess.DEVNULL,
+                                stderr=output or subprocess.DEVNULL, timeout=BOOT_S).returncode
+        if status != 0:
+            said = ""
+            if output:
+                output.flush()
+                with open(output.name, "rb") as f:
+                    lines = f.read().decode(errors="replace").strip().splitlines()
+                said = ": " + lines[-1] if lines else ""
+            raise WineError("%s ended with status %d in %s%s" % (" ".join(step[:2]), status, prefix, said))
 
     def stop(self, prefix):
         """Every process of the prefix ended, its wineserver among them. The server is asked

@@ -22,7 +22,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from station import Station  # noqa: E402
-from wine import Wine, offline  # noqa: E402
+from wine import Wine, WineError, command as wine_command, offline  # noqa: E402
 from xvfb import Xvfb  # noqa: E402
 
 TIME_LIMIT_S = 540
@@ -49,7 +49,11 @@ def main():
         pages = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "pages")
         station = Station(page_file=args.page, pages_dir=pages).start()
         extra["http_proxy"] = station.proxy
-    run = ["wine"] + command
+    try:
+        run = wine_command(command)
+    except WineError as error:
+        print("wine_run: %s" % error, file=sys.stderr)
+        return 1
     if args.offline:
         run = offline(run)
     folder = None

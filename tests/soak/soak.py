@@ -42,13 +42,14 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))
 
 import processes  # noqa: E402
-from desktop import PAGES, WM_RBUTTONDOWN, Desktop, Program, windows_path  # noqa: E402
+from desktop import PAGES, WM_RBUTTONDOWN, Desktop, Program  # noqa: E402
 from make_pages import main_line, page, sub_line, time_line  # noqa: E402
 from session import HarnessError, own_group_dying_with_parent, wait_for  # noqa: E402
 from netswitch import SwitchableNetwork  # noqa: E402
 from shown_balloon import Balloon  # noqa: E402
 from station import Station  # noqa: E402
 from tray import EXIT, SAVE  # noqa: E402
+from wine import command as wine_command  # noqa: E402
 
 # The figures a sample holds, beside its cycle and kind.
 FIGURES = ("gdi_traced", "gdi", "user", "handles", "listed_handles", "threads", "all_windows", "private_bytes",
@@ -91,7 +92,7 @@ class TracedProgram(Program):
         self.cwd = tempfile.mkdtemp(prefix="cwd-", dir=session.scratch)
         self.trace_path = os.path.join(self.cwd, "gdi-trace.log")
         with open(self.trace_path, "wb") as trace:
-            self.process = subprocess.Popen(session.wrap(["wine", self.exe]), env=session.env(extra), cwd=self.cwd,
+            self.process = subprocess.Popen(session.wrap(wine_command([self.exe])), env=session.env(extra), cwd=self.cwd,
                                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=trace,
                                             preexec_fn=own_group_dying_with_parent)
         if wait_icon:
@@ -99,16 +100,12 @@ class TracedProgram(Program):
         return self
 
     def unix_pid(self):
-        """The Linux process that runs cantivo.exe. The process started is Wine's start.exe,
-        which starts the 64-bit program as a process of its own."""
+        """The Linux process that runs cantivo.exe."""
         if self._unix_pid and processes.alive(self._unix_pid):
             return self._unix_pid
-        name = windows_path(self.exe).lower().encode()
-        found = [pid for pid in processes.in_prefix(self.desktop.session.prefix)
-                 if processes.cmdline(pid)[:1] and processes.cmdline(pid)[0].lower() == name]
-        if len(found) != 1:
-            raise HarnessError("expected one Linux process running %s, found %s" % (self.exe, found))
-        self._unix_pid = found[0]
+        self._unix_pid = processes.running_exe(self.desktop.session.prefix, self.exe)
+        if not self._unix_pid:
+            raise HarnessError("no Linux process runs %s" % self.exe)
         return self._unix_pid
 
     def live_gdi_objects(self):

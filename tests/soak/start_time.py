@@ -4,9 +4,9 @@ resident memory it holds then: a figure, measured over many starts in one Wine s
     /usr/bin/python3 tests/soak/start_time.py                 # 20 starts of the build's exe
     /usr/bin/python3 tests/soak/start_time.py --starts 50 --exe build/win32/app/cantivo.exe
 
-Each start is a copy of the exe in a new folder, started as Wine starts any program (the
-wine command), timed until the probe sees its icon in Wine's tray; the program is then closed
-as the system closes it and the tray is left empty for the next start. The first start of
+Each start is a copy of the exe in a new folder, started through Wine's loader of its kind,
+timed until the probe sees its icon in Wine's tray; the program is then closed as the
+system closes it and the tray is left empty for the next start. The first start of
 the session is reported apart: it is the one that finds Wine's caches cold.
 """
 
@@ -21,7 +21,7 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
 
 import processes  # noqa: E402
-from desktop import Desktop, windows_path  # noqa: E402
+from desktop import Desktop  # noqa: E402
 from session import wait_for  # noqa: E402
 
 # The probe is asked this often while the icon is awaited: the figure's resolution.
@@ -31,13 +31,9 @@ ICON_WAIT_S = 60
 
 def resident_kb(desktop, exe):
     """VmRSS of the Linux process that runs exe."""
-    name = windows_path(exe).lower().encode()
-    for pid in processes.in_prefix(desktop.session.prefix):
-        words = processes.cmdline(pid)
-        if words and words[0].lower() == name:
-            with open("/proc/%d/status" % pid) as f:
-                return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
-    return None
+    pid = processes.running_exe(desktop.session.prefix, exe)
+    resident = processes.resident_bytes(pid) if pid else None
+    return resident // 1024 if resident is not None else None
 
 
 def timed_start(desktop):
