@@ -24,6 +24,18 @@ constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 // The first version of the record, with a 64-byte tip: 88 bytes in the 32-bit layout.
 static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88);
 
+// Raises a flag for as long as it lives, however the scope is left.
+class RaisedFlag {
+public:
+    explicit RaisedFlag(bool& flag) noexcept : flag_(flag) { flag_ = true; }
+    ~RaisedFlag() { flag_ = false; }
+    RaisedFlag(const RaisedFlag&) = delete;
+    RaisedFlag& operator=(const RaisedFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
 }  // namespace
 
 TfrmCantivo::TfrmCantivo(Application& application)
@@ -62,8 +74,11 @@ bool TfrmCantivo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         return false;
     }
     if (message == WM_ENDSESSION && wParam) {
-        // The session ends and the process with it: take the icon away first.
+        // The session ends and the process with it: take the icon away first. The Restart
+        // Manager asks a program to close while the session goes on: without its icon nothing
+        // could reach it, so it ends.
         FormDestroy();
+        if (lParam & ENDSESSION_CLOSEAPP) App().Terminate();
         return true;
     }
     return false;
@@ -96,19 +111,40 @@ void TfrmCantivo::SetAlphaBlend(int alpha) {
 }
 
 void TfrmCantivo::ICONMessage(LPARAM lParam) {
+    if (getting_) {
+        // Sent by the shell while a Get waits for its page: a Get now would run inside it, and
+        // the menu's loop would take the queued input. The menu opens once the Get has ended.
+        if (lParam == WM_RBUTTONDOWN) menuAfterGet_ = true;
+        return;
+    }
     ::GetCursorPos(&trayCursorPoint_);
     if (lParam == WM_LBUTTONDBLCLK) {
         G1Click();
     } else if (lParam == WM_RBUTTONDOWN) {
-        // The window must be in the foreground, or the menu stays open when the user clicks
-        // elsewhere.
-        ::SetForegroundWindow(Handle());
-        popMenu.Open(trayCursorPoint_);
+        OpenMenu();
     }
 }
 
+void TfrmCantivo::OpenMenu() {
+    // The window must be in the foreground, or the menu stays open when the user clicks
+    // elsewhere.
+    ::SetForegroundWindow(Handle());
+    popMenu.Open(trayCursorPoint_);
+}
+
 void TfrmCantivo::G1Click() {
-    if (GetCantivoInfo(Handle(), OnAirUrl, locale_, NowPlaying)) ShowInfo();
+    if (getting_) return;
+    bool got = false;
+    {
+        RaisedFlag getting(getting_);
+        got = GetCantivoInfo(Handle(), OnAirUrl, locale_, NowPlaying);
+    }
+    if (got) ShowInfo();
+    if (menuAfterGet_) {
+        menuAfterGet_ = false;
+        ::GetCursorPos(&trayCursorPoint_);
+        OpenMenu();
+    }
 }
 
 void TfrmCantivo::Save1Click() {

@@ -39,6 +39,7 @@ private:
     void FormDestroy();
     void SetAlphaBlend(int alpha);
     void ICONMessage(LPARAM lParam);
+    void OpenMenu();
     void G1Click();
     void Save1Click();
     void Exit1Click();
@@ -82,6 +83,9 @@ private:
     LocaleTexts locale_;
     POINT trayCursorPoint_{};
     UINT taskbarCreatedMessage_ = 0;
+    // A Get waits for its page: messages sent meanwhile are answered, and start no Get.
+    bool getting_ = false;
+    bool menuAfterGet_ = false;  // the icon was right-clicked during the Get
 
     PopupMenu popMenu;
     PopupMenuItem& G1;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -21,13 +22,13 @@ namespace {
 const WinInetFunctions& Net() { return *WinInet(); }
 
 // Windows' own default, set explicitly: some WinInet implementations wait for a stalled
-// server for ever, and the program waits with them, deaf to every click. They are set on each
-// request before it is sent, so that the connection it opens has them from the start; set
-// later, some implementations never apply them to the connection's reads.
+// server for ever. They are set on the session and on each request before it is sent, so that
+// the connection it opens has them from the start; set later, some implementations never
+// apply them to the connection's reads.
 constexpr DWORD kNetworkTimeoutMs = 30000;
 
 void SetNetworkTimeouts(HINTERNET handle) {
-    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         DWORD timeout = kNetworkTimeoutMs;
         Net().InternetSetOptionA(handle, option, &timeout, sizeof timeout);
     }
@@ -109,8 +110,11 @@ Request OpenPage(HINTERNET internet, std::string url) {
     for (int redirections = 0; redirections <= kMostRedirections; ++redirections) {
         // RELOAD: always from the server, never from a cache, so every Get sees the page as it is now.
         // PRAGMA_NOCACHE: the same asked of a caching proxy, which some WinInets leave unsaid.
+        // NO_CACHE_WRITE, NO_COOKIES, NO_UI: nothing of the station's is left in the user's
+        // WinInet (its cache, its cookies), and WinInet never puts up a dialog of its own.
         Request request = SendGet(internet, url,
-                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT);
+                                  INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                                      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI);
         if (!request.page || !IsRedirection(StatusCode(request.page.Get()))) return request;
         std::string target = RedirectionTarget(request.page.Get(), url);
         if (target.empty()) return request;  // nowhere to go: the redirection's own body is the page
@@ -123,6 +127,9 @@ Request OpenPage(HINTERNET internet, std::string url) {
 // latest. A page cut short (connection lost, time-out, the deadline) would be cut into texts
 // at the wrong places: a read that fails, or an end before the announced length, fails the
 // download. So does a page that outgrows kMaxPageBytes, as soon as it does.
+// Only what has arrived is read: a read of more waits, in some WinInets, until the buffer is
+// full, so a sender dripping a byte at a time would hold it far past the deadline. Asking
+// what has arrived waits for the next bytes, one receive time-out at most.
 bool ReadPage(HINTERNET page, MemoryStream& stream, ULONGLONG deadline) {
     DWORD announced = 0;
     const bool hasLength = NumberHeader(page, HTTP_QUERY_CONTENT_LENGTH, announced);
@@ -131,9 +138,15 @@ bool ReadPage(HINTERNET page, MemoryStream& stream, ULONGLONG deadline) {
     size_t received = 0;
     for (;;) {
         if (::GetTickCount64() >= deadline) return false;
+        DWORD arrived = 0;
+        if (!Net().InternetQueryDataAvailable(page, &arrived, 0, 0)) return false;
+        if (arrived == 0) break;  // the body's end
+        // One byte past the cap is enough to know the page is over it.
+        const size_t room = kMaxPageBytes - received + 1;
+        const DWORD wanted = static_cast<DWORD>(std::min<size_t>({arrived, sizeof buffer, room}));
         std::memset(buffer, 0, sizeof buffer);
         DWORD delivered = 0;
-        if (!Net().InternetReadFile(page, buffer, sizeof buffer, &delivered)) return false;
+        if (!Net().InternetReadFile(page, buffer, wanted, &delivered)) return false;
         if (delivered == 0) break;
         if (delivered > kMaxPageBytes - received) return false;
         stream.Write(buffer, delivered);
@@ -146,7 +159,9 @@ bool ReadPage(HINTERNET page, MemoryStream& stream, ULONGLONG deadline) {
 // One Get's download, on a thread of its own: the program's thread waits for it
 // kGetTimeLimitMs at most, then goes on without it. Its handles are its own to close, when
 // WinInet gives it back the thread: closed from another thread, a handle does not end a call
-// blocked on it in every WinInet, and its number may by then be another handle's.
+// blocked on it in every WinInet, and its number may by then be another handle's. What ends
+// a download given up on is its own deadline, checked after each arrival, or WinInet's
+// receive time-out when nothing arrives.
 class Download final : public TimedTask {
 public:
     explicit Download(std::string url) : url_(std::move(url)), deadline_(::GetTickCount64() + kGetTimeLimitMs) {}
@@ -155,6 +170,7 @@ public:
         try {
             InternetHandle internet(Net().InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
             if (!internet) return;
+            SetNetworkTimeouts(internet.Get());
             Request request = OpenPage(internet.Get(), url_);
             complete_ = request.page && ReadPage(request.page.Get(), page_, deadline_);
         } catch (...) {
@@ -189,9 +205,13 @@ bool InternetConnected() {
 
 bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
     if (!WinInet()) return false;
-    std::unique_ptr<TimedTask> download = std::make_unique<Download>(url);
-    if (!RunWithin(download, kGetTimeLimitMs)) return false;
-    return static_cast<const Download&>(*download).Deliver(stream);
+    // One download at a time in the whole process: one given up on still holds a connection
+    // to the station, and WinInet allows a process only a few to one server. A Get made while
+    // it lives ends at once, as a given-up one does, rather than wait another minute.
+    static TaskRunner downloads;
+    auto download = std::make_shared<Download>(url);
+    if (downloads.Run(download, kGetTimeLimitMs) != TaskOutcome::kDone) return false;
+    return download->Deliver(stream);
 }
 
 }  // namespace cantivo

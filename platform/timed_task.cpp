@@ -1,52 +1,55 @@
 #include "platform/timed_task.h"
 
-#include <atomic>
 #include <new>
 #include <utility>
-
-#include "platform/kernel_handle.h"
 
 namespace cantivo {
 
 namespace {
 
-// The task between the caller and its thread; whichever of the two leaves it last deletes it.
-struct Handoff {
-    std::unique_ptr<TimedTask> task;
-    std::atomic<int> holders{2};
-};
-
-void Leave(Handoff* handoff) noexcept {
-    if (handoff->holders.fetch_sub(1) == 1) delete handoff;
-}
-
 DWORD WINAPI RunTask(void* parameter) noexcept {
-    auto* handoff = static_cast<Handoff*>(parameter);
-    handoff->task->Run();
-    Leave(handoff);
+    // The thread's own share of the task, let go of when the task has run.
+    std::unique_ptr<std::shared_ptr<TimedTask>> share(static_cast<std::shared_ptr<TimedTask>*>(parameter));
+    (*share)->Run();
     return 0;
 }
 
+bool Signalled(HANDLE object) noexcept { return ::WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
+
 }  // namespace
 
-bool RunWithin(std::unique_ptr<TimedTask>& task, DWORD limitMs) noexcept {
-    auto* handoff = new (std::nothrow) Handoff;
-    if (!handoff) return false;
-    handoff->task = std::move(task);
-    KernelObject thread(::CreateThread(nullptr, 0, &RunTask, handoff, 0, nullptr));
+bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) noexcept {
+    const ULONGLONG deadline = ::GetTickCount64() + limitMs;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        const DWORD woken = ::MsgWaitForMultipleObjects(1, &object, FALSE, left, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0) return true;
+        if (woken != WAIT_OBJECT_0 + 1) return Signalled(object);  // the time is up, or the wait failed
+        // Delivers the sent messages and takes nothing from the queue.
+        MSG message;
+        ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+bool TaskRunner::Busy() const noexcept { return waiting_ || (lateThread_ && !Signalled(lateThread_.Get())); }
+
+TaskOutcome TaskRunner::Run(const std::shared_ptr<TimedTask>& task, DWORD limitMs) noexcept {
+    if (Busy()) return TaskOutcome::kBusy;
+    lateThread_.Reset();
+    auto* share = new (std::nothrow) std::shared_ptr<TimedTask>(task);
+    if (!share) return TaskOutcome::kNotStarted;
+    KernelObject thread(::CreateThread(nullptr, 0, &RunTask, share, 0, nullptr));
     if (!thread) {
-        task = std::move(handoff->task);
-        delete handoff;
-        return false;
+        delete share;
+        return TaskOutcome::kNotStarted;
     }
-    if (::WaitForSingleObject(thread.Get(), limitMs) != WAIT_OBJECT_0) {
-        Leave(handoff);
-        return false;
-    }
-    // The thread has ended, and left.
-    task = std::move(handoff->task);
-    delete handoff;
-    return true;
+    waiting_ = true;
+    const bool ended = WaitAnsweringSentMessages(thread.Get(), limitMs);
+    waiting_ = false;
+    if (ended) return TaskOutcome::kDone;
+    lateThread_ = std::move(thread);
+    return TaskOutcome::kLate;
 }
 
 }  // namespace cantivo

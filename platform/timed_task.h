@@ -4,10 +4,11 @@
 
 #include <memory>
 
+#include "platform/kernel_handle.h"
+
 namespace cantivo {
 
-// Work done on a thread of its own while the caller waits for it a limited time. Work that is
-// late is given up on: the caller goes on, and the work's thread deletes the work when it ends.
+// Work done on a thread of its own while the caller waits for it a limited time.
 class TimedTask {
 public:
     TimedTask() = default;
@@ -20,9 +21,36 @@ public:
     virtual void Run() noexcept = 0;
 };
 
-// Runs task on a new thread and waits for it limitMs at most. True when it ended in time: task
-// is the caller's again. False when it is late (task is then its thread's, which deletes it
-// when Run returns) or when no thread could be started (task, left with the caller, never ran).
-bool RunWithin(std::unique_ptr<TimedTask>& task, DWORD limitMs) noexcept;
+enum class TaskOutcome {
+    kDone,        // the task ended in time: what it left is the caller's to read
+    kLate,        // given up on: its thread goes on alone, and lets go of the task when it ends
+    kBusy,        // not started: a task given up on earlier still runs, or one is awaited now
+    kNotStarted,  // not started: no thread could be had
+};
+
+// Runs tasks one at a time, each on a thread of its own. While the caller waits, it answers
+// the messages other threads and the system send to its windows (a caller that is a window's
+// thread would otherwise keep them waiting, the system's sign-out query among them); what is
+// posted to it stays queued. A task given up on keeps the runner busy until its thread ends,
+// so that late tasks never pile up.
+class TaskRunner {
+public:
+    TaskRunner() = default;
+    TaskRunner(const TaskRunner&) = delete;
+    TaskRunner& operator=(const TaskRunner&) = delete;
+
+    // Runs task and waits for it limitMs at most. The thread holds a share of the task, so the
+    // task lives as long as either of them needs it.
+    TaskOutcome Run(const std::shared_ptr<TimedTask>& task, DWORD limitMs) noexcept;
+
+private:
+    bool Busy() const noexcept;
+
+    KernelObject lateThread_;  // the thread of the task last given up on
+    bool waiting_ = false;     // a Run is waiting: a sent message may call Run again meanwhile
+};
+
+// Waits for object limitMs at most, answering sent messages meanwhile; true when it is signalled.
+bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) noexcept;
 
 }  // namespace cantivo

@@ -25,6 +25,7 @@ bool FindAll(const SystemLibrary& library, WinInetFunctions& functions) noexcept
     find(functions.HttpOpenRequestA, "HttpOpenRequestA");
     find(functions.HttpSendRequestA, "HttpSendRequestA");
     find(functions.HttpQueryInfoA, "HttpQueryInfoA");
+    find(functions.InternetQueryDataAvailable, "InternetQueryDataAvailable");
     find(functions.InternetReadFile, "InternetReadFile");
     find(functions.InternetCloseHandle, "InternetCloseHandle");
     return found;

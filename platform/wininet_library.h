@@ -18,6 +18,7 @@ struct WinInetFunctions {
     decltype(&::HttpOpenRequestA) HttpOpenRequestA;
     decltype(&::HttpSendRequestA) HttpSendRequestA;
     decltype(&::HttpQueryInfoA) HttpQueryInfoA;
+    decltype(&::InternetQueryDataAvailable) InternetQueryDataAvailable;
     decltype(&::InternetReadFile) InternetReadFile;
     decltype(&::InternetCloseHandle) InternetCloseHandle;
 };

@@ -195,6 +195,23 @@ class Program:
     def post(self, message, wparam=0, lparam=0):
         self.desktop.probe.ask("post %d %d %d %d" % (self.main_window()["hwnd"], message, wparam, lparam))
 
+    def send(self, message, wparam=0, lparam=0, limit_s=15):
+        """message sent to the main window, waited for limit_s at most: the probe's answer,
+        with whether the program answered ("answered") and how long it took ("ms")."""
+        return self.desktop.probe.ask("send %d %d %d %d %d" % (self.main_window()["hwnd"], message, wparam, lparam,
+                                                               limit_s * 1000), timeout=limit_s + WAIT_S)
+
+    def get_until_shown(self, timeout=WAIT_S):
+        """Double-clicks the icon until a Get shows the balloon: a Get made while an earlier,
+        given-up download still lives ends at once, with nothing shown."""
+        def shown():
+            self.double_click_icon()
+            try:
+                return self.wait_shown(timeout=3)
+            except TimeoutError:
+                return None
+        return wait_for(shown, timeout, interval=0.5, what="a Get that shows the page")
+
     def post_command(self, name):
         """A menu command ("get", "save", "exit") as a chosen item posts it."""
         self.post(WM_COMMAND, self.desktop.menu_commands()[name])

@@ -54,6 +54,14 @@ def resident_bytes(pid):
     return None
 
 
+def threads(pid):
+    """The process's threads, as Linux counts them; None when it is gone."""
+    for line in _read(pid, "status")[0].splitlines() if alive(pid) else []:
+        if line.startswith(b"Threads:"):
+            return int(line.split()[1])
+    return None
+
+
 def running_exe(prefix, exe):
     """The Unix id of the process in the prefix that runs exe (a Unix path); None when none.
     Wine leaves a program's path as the first word of its process's command line: a Unix path

@@ -53,6 +53,7 @@ class Station:
         self.pages_dir = pages_dir
         self.requests = []
         self.misbehaviour = None
+        self.on_air_headers = {}  # sent with the on-air page besides the usual ones
         self.answers_ended = []  # the kind of each misbehaving answer, once it has ended
         # False: every answer closes its connection, so that no client keeps one for reuse.
         self.keep_alive = True
@@ -98,6 +99,11 @@ class Station:
         self.server.shutdown()
         self.server.server_close()
 
+    def end_answers(self):
+        """The answers in progress (stalled, dripping, endless) end; the station goes on."""
+        ending, self._stop = self._stop, threading.Event()
+        ending.set()
+
     @property
     def proxy(self):
         return "http://127.0.0.1:%d" % self.port
@@ -112,11 +118,13 @@ class Station:
           ("drip", SECONDS, HEAD)   one byte every SECONDS until the program hangs up or
                                     stop(): the whole answer, or only its body when HEAD
                                     (the headers at once)
+        A stalled, endless or dripping answer also ends at end_answers().
           None                      the page file again"""
         self.misbehaviour = (how,) + args if how else None
 
     def _misbehave(self, handler, misbehaviour):
         how, *args = misbehaviour
+        stop = self._stop  # this answer's: end_answers() replaces the station's
         if how == "cut":
             body, count = args
             self._head(handler, 200, len(body))
@@ -126,31 +134,33 @@ class Station:
         elif how == "stall":
             self._head(handler, 200, 10000)
             handler.wfile.flush()
-            self._stop.wait()
+            stop.wait()
             handler.close_connection = True
         elif how == "endless":
-            self._send_until_hung_up(handler, self._endless_body())
+            self._send_until_hung_up(handler, self._endless_body(stop))
         elif how == "drip":
             interval, head_at_once = args
             head = b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 10000\r\n\r\n"
             if head_at_once:
                 handler.wfile.write(head)
             self._send_until_hung_up(handler, self._dripped((b"" if head_at_once else head) + b"x" * 10000,
-                                                             interval))
+                                                             interval, stop))
         else:
             raise ValueError(how)
         self.answers_ended.append(how)
 
-    def _endless_body(self):
+    @staticmethod
+    def _endless_body(stop):
         yield b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n\r\n"
         line = b"x" * 65535 + b"\n"
-        while not self._stop.is_set():
+        while not stop.is_set():
             yield line
 
-    def _dripped(self, answer, interval):
+    @staticmethod
+    def _dripped(answer, interval, stop):
         for i in range(len(answer)):
             yield answer[i:i + 1]
-            if self._stop.wait(interval):
+            if stop.wait(interval):
                 return
 
     @staticmethod
@@ -186,7 +196,8 @@ class Station:
 
     def _answer(self, path, raw):
         if path == ON_AIR_PATH:
-            return self._read(self.page_file) if self.page_file else (404, b"<html>no page set</html>")
+            status, body = self._read(self.page_file) if self.page_file else (404, b"<html>no page set</html>")
+            return status, body, dict(self.on_air_headers)
         if path.startswith("/pages/") and self.pages_dir:
             return self._read(os.path.join(self.pages_dir, os.path.basename(path)))
         if path == "/test/echo":

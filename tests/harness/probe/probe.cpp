@@ -17,6 +17,9 @@
 //   menus                         the visible popup menus
 //   press HWND ID                 a button of a dialog pressed (WM_COMMAND with BN_CLICKED)
 //   post HWND MSG WPARAM LPARAM   PostMessage
+//   send HWND MSG WPARAM LPARAM MS
+//                                 SendMessage, given up after MS: whether it was answered, the
+//                                 answer, and how long that took
 //   showmenu X Y CAPTIONS         a popup menu of the probe's own at X,Y; CAPTIONS split by |,
 //                                 "-" a separator; answers once it is on screen
 //   closemenu                     ends that menu
@@ -602,6 +605,7 @@ private:
             {"menus", 0, &Probe::PopupMenus},
             {"press", 2, &Probe::Press},
             {"post", 4, &Probe::Post},
+            {"send", 5, &Probe::Send},
             {"showmenu", 3, &Probe::ShowMenu},
             {"closemenu", 0, &Probe::CloseMenu},
             {"shell", 1, &Probe::Shell},
@@ -682,6 +686,22 @@ private:
                                      static_cast<WPARAM>(std::strtoull(args[2].c_str(), nullptr, 0)),
                                      static_cast<LPARAM>(std::strtoll(args[3].c_str(), nullptr, 0)));
         json.Bool("ok", posted != FALSE);
+    }
+
+    // Sends a message and waits for the answer a limited time: whether the window's thread
+    // answered, and how long that took.
+    void Send(Json& json, const Words& args) {
+        const ULONGLONG began = ::GetTickCount64();
+        DWORD_PTR result = 0;
+        LRESULT answered = ::SendMessageTimeoutW(
+            HandleFrom(args[0]), static_cast<UINT>(std::strtoul(args[1].c_str(), nullptr, 0)),
+            static_cast<WPARAM>(std::strtoull(args[2].c_str(), nullptr, 0)),
+            static_cast<LPARAM>(std::strtoll(args[3].c_str(), nullptr, 0)), SMTO_NORMAL,
+            static_cast<UINT>(std::strtoul(args[4].c_str(), nullptr, 0)), &result);
+        json.Bool("ok", true);
+        json.Bool("answered", answered != 0);
+        json.Num("result", static_cast<long long>(result));
+        json.Num("ms", static_cast<long long>(::GetTickCount64() - began));
     }
 
     void ShowMenu(Json& json, const Words& args) {

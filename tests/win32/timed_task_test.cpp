@@ -1,0 +1,119 @@
+#include "platform/timed_task.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+namespace cantivo {
+namespace {
+
+// Sleeps a while on its thread; notes, when it is freed, which thread freed it.
+class SleepingTask final : public TimedTask {
+public:
+    SleepingTask(DWORD sleepMs, std::atomic<DWORD>& freedOn) : sleepMs_(sleepMs), freedOn_(freedOn) {}
+    ~SleepingTask() override { freedOn_ = ::GetCurrentThreadId(); }
+    void Run() noexcept override {
+        ::Sleep(sleepMs_);
+        ran = true;
+    }
+    bool ran = false;
+
+private:
+    const DWORD sleepMs_;
+    std::atomic<DWORD>& freedOn_;
+};
+
+bool WaitUntil(const std::atomic<DWORD>& value, DWORD limitMs) {
+    for (DWORD waited = 0; value == 0; waited += 10) {
+        if (waited >= limitMs) return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+TEST(TaskRunnerTest, ATaskInTimeIsTheCallersToReadAndFreedByIt) {
+    std::atomic<DWORD> freedOn{0};
+    TaskRunner runner;
+    auto task = std::make_shared<SleepingTask>(10, freedOn);
+    ASSERT_EQ(runner.Run(task, 5000), TaskOutcome::kDone);
+    EXPECT_TRUE(task->ran);
+    EXPECT_EQ(task.use_count(), 1);  // the thread's share is gone with the thread
+    task.reset();
+    EXPECT_EQ(freedOn, ::GetCurrentThreadId());
+}
+
+TEST(TaskRunnerTest, ALateTaskIsFreedOnItsOwnThreadAndKeepsTheRunnerBusyUntilThen) {
+    std::atomic<DWORD> freedOn{0};
+    TaskRunner runner;
+    auto late = std::make_shared<SleepingTask>(500, freedOn);
+    ASSERT_EQ(runner.Run(late, 50), TaskOutcome::kLate);
+    late.reset();  // the caller lets go at once; the thread still holds its share
+    EXPECT_EQ(freedOn, 0u);
+
+    // While it lives, no other task starts.
+    std::atomic<DWORD> otherFreedOn{0};
+    auto other = std::make_shared<SleepingTask>(0, otherFreedOn);
+    EXPECT_EQ(runner.Run(other, 5000), TaskOutcome::kBusy);
+    EXPECT_FALSE(other->ran);
+
+    ASSERT_TRUE(WaitUntil(freedOn, 5000));
+    EXPECT_NE(freedOn, ::GetCurrentThreadId());
+    // The thread ends just after it frees the task; then the runner takes tasks again.
+    TaskOutcome outcome = TaskOutcome::kBusy;
+    for (int tries = 0; outcome == TaskOutcome::kBusy && tries < 500; ++tries) {
+        outcome = runner.Run(other, 5000);
+        if (outcome == TaskOutcome::kBusy) ::Sleep(10);
+    }
+    EXPECT_EQ(outcome, TaskOutcome::kDone);
+    EXPECT_TRUE(other->ran);
+}
+
+// A window on the waiting thread, and another thread that sends it a message.
+struct SendFromAnotherThread {
+    static DWORD WINAPI Send(void* window) {
+        ::SendMessageW(static_cast<HWND>(window), WM_USER + 1, 0, 0);
+        return 0;
+    }
+};
+
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER + 1) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, ::GetWindowLongPtrW(window, GWLP_USERDATA) + 1);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(TaskRunnerTest, MessagesSentWhileWaitingAreAnsweredAndPostedOnesStayQueued) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &CountingProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"CantivoTaskRunnerTest";
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    ::PostMessageW(window, WM_USER + 2, 0, 0);
+
+    HANDLE sender = ::CreateThread(nullptr, 0, &SendFromAnotherThread::Send, window, 0, nullptr);
+    ASSERT_NE(sender, nullptr);
+    std::atomic<DWORD> freedOn{0};
+    TaskRunner runner;
+    auto task = std::make_shared<SleepingTask>(3000, freedOn);
+    EXPECT_EQ(runner.Run(task, 10000), TaskOutcome::kDone);
+    EXPECT_TRUE(task->ran);
+    // The sender was answered while the task still ran, not after it.
+    EXPECT_EQ(::WaitForSingleObject(sender, 0), WAIT_OBJECT_0);
+    EXPECT_EQ(::GetWindowLongPtrW(window, GWLP_USERDATA), 1);
+    ::CloseHandle(sender);
+
+    MSG posted;
+    EXPECT_TRUE(::PeekMessageW(&posted, window, WM_USER + 2, WM_USER + 2, PM_REMOVE));
+    ::DestroyWindow(window);
+}
+
+}  // namespace
+}  // namespace cantivo
