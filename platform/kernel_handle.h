@@ -22,4 +22,12 @@ struct KernelObjectTraits {
 };
 using KernelObject = UniqueHandle<KernelObjectTraits>;
 
+// A FindFirstFile search.
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Type handle) noexcept { ::FindClose(handle); }
+};
+using FindHandle = UniqueHandle<FindHandleTraits>;
+
 }  // namespace cantivo

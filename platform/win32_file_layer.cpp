@@ -1,5 +1,7 @@
 #include "platform/win32_file_layer.h"
 
+#include <cwchar>
+#include <optional>
 #include <string>
 
 #include "platform/kernel_handle.h"
@@ -12,6 +14,45 @@ namespace {
 
 constexpr DWORD kLargestWrite = 1u << 30;
 constexpr int kTemporaryNameTries = 100;
+// How long a file that another process holds for a moment (another instance's update, a virus
+// scanner, a sync client) is waited for, trying again every so often.
+constexpr DWORD kBusyWaitMs = 3000;
+constexpr DWORD kBusyRetryMs = 15;
+
+bool HeldByAnother(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+// A file being deleted (a lock file let go, a file replaced) answers "access denied" until it is gone.
+bool HeldOrGoing(DWORD error) { return HeldByAnother(error) || error == ERROR_ACCESS_DENIED; }
+
+// attempt() until it succeeds, or fails for a reason that busy() does not take as a passing
+// one, or kBusyWaitMs have gone; the last error is attempt's own.
+template <typename Attempt, typename Busy>
+bool RetryWhile(Busy busy, Attempt attempt) {
+    const ULONGLONG deadline = ::GetTickCount64() + kBusyWaitMs;
+    for (;;) {
+        if (attempt()) return true;
+        const DWORD error = ::GetLastError();
+        if (!busy(error) || ::GetTickCount64() >= deadline) {
+            ::SetLastError(error);
+            return false;
+        }
+        ::Sleep(kBusyRetryMs);
+    }
+}
+
+// The path in the form that takes any length (\\?\ before the full path); as it is when it
+// cannot be made full.
+std::wstring LongPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+    DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
+    return L"\\\\?\\" + full;
+}
 
 // The new file written beside the one it replaces, under a name of its own that nobody else
 // may open meanwhile. It is closed and deleted unless it has taken the old file's place.
@@ -46,33 +87,124 @@ private:
     bool kept_ = false;
 };
 
-}  // namespace
-
-bool Win32FileLayer::IsFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesW(WideFromUtf8(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+// The lock every update of target holds for its whole length; it is deleted when let go, or
+// when its process ends. Empty when none can be had in time: the update then goes on
+// without it, and a folder that takes no new files fails it at its own new file.
+FileHandle TakeUpdateLock(const std::wstring& target) {
+    FileHandle lock;
+    RetryWhile(HeldOrGoing, [&] {
+        lock.Reset(::CreateFileW((target + L".lock").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        return static_cast<bool>(lock);
+    });
+    return lock;
 }
 
-std::string Win32FileLayer::ReadAll(const std::string& path) {
-    FileHandle file(::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) throw CannotOpenFileError(path);
+bool ProcessRuns(DWORD id) {
+    if (id == ::GetCurrentProcessId()) return true;
+    KernelObject process(::OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;  // another user's runs
+    return ::WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+// The process id in a temporary file's name (NAME.PID-N.tmp, NAME the target's file name);
+// 0 when the name is not one of those.
+DWORD TemporaryFileOwner(const std::wstring& name, const std::wstring& targetName) {
+    const std::wstring head = targetName + L".";
+    const std::wstring tail = L".tmp";
+    if (name.size() <= head.size() + tail.size() || name.compare(0, head.size(), head) != 0 ||
+        name.compare(name.size() - tail.size(), tail.size(), tail) != 0) {
+        return 0;
+    }
+    const std::wstring middle = name.substr(head.size(), name.size() - head.size() - tail.size());
+    const size_t dash = middle.find(L'-');
+    if (dash == 0 || dash == std::wstring::npos || dash + 1 == middle.size() ||
+        middle.find_first_not_of(L"0123456789-") != std::wstring::npos || middle.find(L'-', dash + 1) != std::wstring::npos) {
+        return 0;
+    }
+    return static_cast<DWORD>(std::wcstoul(middle.c_str(), nullptr, 10));
+}
+
+// The temporary files that updates of target left behind when their process ended midway.
+void RemoveLeftoverTemporaryFiles(const std::wstring& target) {
+    const size_t separator = target.find_last_of(L"\\/");
+    const std::wstring folder = target.substr(0, separator + 1);
+    const std::wstring targetName = target.substr(separator + 1);
+    WIN32_FIND_DATAW found{};
+    FindHandle search(::FindFirstFileW((target + L".*.tmp").c_str(), &found));
+    if (!search) return;
+    do {
+        const DWORD owner = TemporaryFileOwner(found.cFileName, targetName);
+        if (owner != 0 && !ProcessRuns(owner)) ::DeleteFileW((folder + found.cFileName).c_str());
+    } while (::FindNextFileW(search.Get(), &found));
+}
+
+// The file at target opened to be read and replaced, shared with nobody; empty when there is
+// none. writable is false for a file that may be read but not written.
+struct HeldFile {
+    FileHandle file;
+    bool writable = true;
+};
+
+// attributes are target's, INVALID_FILE_ATTRIBUTES with error when they could not be had.
+HeldFile HoldExisting(const std::wstring& target, const std::string& path, DWORD attributes, DWORD error) {
+    HeldFile held;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // Only a file that is not there is no file: any other failure (a network share that
+        // is away for a moment, say) would otherwise replace the whole file with the new bytes.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return held;
+        throw CannotOpenFileError(path);
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw CannotCreateFileError(path);
+    // Checked as well, because Wine running as root lets a read-only file be written.
+    held.writable = !(attributes & FILE_ATTRIBUTE_READONLY);
+    auto open = [&](DWORD access) {
+        return RetryWhile(HeldByAnother, [&] {
+            held.file.Reset(::CreateFileW(target.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            return static_cast<bool>(held.file);
+        });
+    };
+    if (held.writable && !open(GENERIC_READ | GENERIC_WRITE) && ::GetLastError() == ERROR_ACCESS_DENIED) {
+        held.writable = false;
+    }
+    if (!held.file && !held.writable) open(GENERIC_READ);
+    if (!held.file) throw CannotOpenFileError(path);
+    return held;
+}
+
+std::string ReadHeld(HANDLE file, const std::string& path) {
     std::string bytes;
     LARGE_INTEGER size{};
-    if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0) bytes.reserve(static_cast<size_t>(size.QuadPart));
+    if (::GetFileSizeEx(file, &size) && size.QuadPart > 0) bytes.reserve(static_cast<size_t>(size.QuadPart));
     char buffer[65536];
     for (;;) {
         DWORD got = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) throw CannotOpenFileError(path);
+        if (!::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) throw CannotOpenFileError(path);
         if (got == 0) break;
         bytes.append(buffer, got);
     }
     return bytes;
 }
 
+}  // namespace
+
+bool Win32FileLayer::IsFile(const std::string& path) {
+    DWORD attributes = ::GetFileAttributesW(LongPath(WideFromUtf8(path)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string Win32FileLayer::ReadAll(const std::string& path) {
+    FileHandle file(::CreateFileW(LongPath(WideFromUtf8(path)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) throw CannotOpenFileError(path);
+    return ReadHeld(file.Get(), path);
+}
+
 bool Win32FileLayer::WriteSome(HANDLE file, const char* bytes, DWORD count, DWORD& written) {
     return ::WriteFile(file, bytes, count, &written, nullptr) != FALSE;
 }
+
+DWORD Win32FileLayer::Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
 
 bool Win32FileLayer::Flush(HANDLE file) { return ::FlushFileBuffers(file) != FALSE; }
 
@@ -90,14 +222,14 @@ void Win32FileLayer::WriteFully(HANDLE file, std::string_view bytes) {
 }
 
 void Win32FileLayer::WriteAll(const std::string& path, std::string_view bytes) {
-    FileHandle file(::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    FileHandle file(::CreateFileW(LongPath(WideFromUtf8(path)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw CannotCreateFileError(path);
     WriteFully(file.Get(), bytes);
 }
 
 void Win32FileLayer::ReplaceAll(const std::string& path, std::string_view bytes) {
-    std::wstring target = WideFromUtf8(path);
+    std::wstring target = LongPath(WideFromUtf8(path));
     // Held until the move, so a log that may not be written (read-only, or open elsewhere)
     // fails here as it would when truncated in place, and nobody opens it meanwhile.
     // The read-only flag is checked as well, because Wine running as root lets it be written.
@@ -108,13 +240,33 @@ void Win32FileLayer::ReplaceAll(const std::string& path, std::string_view bytes)
         existing.Reset(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!existing) throw CannotCreateFileError(path);
     }
+    WriteReplacing(target, path, bytes, existing);
+}
+
+void Win32FileLayer::Update(const std::string& path, const Edit& edit) {
+    const std::wstring target = LongPath(WideFromUtf8(path));
+    FileHandle lock = TakeUpdateLock(target);
+    RemoveLeftoverTemporaryFiles(target);
+    const DWORD attributes = Attributes(target);
+    HeldFile held = HoldExisting(target, path, attributes, ::GetLastError());
+    std::optional<std::string> bytes = edit(held.file ? ReadHeld(held.file.Get(), path) : std::string());
+    if (!bytes) return;
+    if (!held.writable) throw CannotCreateFileError(path);
+    WriteReplacing(target, path, *bytes, held.file);
+}
+
+void Win32FileLayer::WriteReplacing(const std::wstring& target, const std::string& path, std::string_view bytes,
+                                    FileHandle& held) {
     TemporaryFile temporary(target);
     if (!temporary.Created()) throw CannotCreateFileError(path);
     WriteFully(temporary.Handle(), bytes);
     if (!Flush(temporary.Handle())) throw StreamWriteError();
     temporary.CloseForMove();
-    existing.Reset();
-    if (!MoveReplacing(temporary.Path(), target)) throw CannotCreateFileError(path);
+    held.Reset();
+    // A scanner or a sync client may hold either file for a moment.
+    if (!RetryWhile(HeldOrGoing, [&] { return MoveReplacing(temporary.Path(), target); })) {
+        throw CannotCreateFileError(path);
+    }
     temporary.Keep();
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/unicode.h"
 #include "songlog/song_log.h"
+#include "text/error.h"
 
 namespace cantivo {
 
@@ -11,6 +12,8 @@ std::string ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        // Never a relative path: the log would land in whatever the working folder is.
+        if (length == 0) throw CannotCreateFileError(kLogFileName);
         if (length < path.size()) {
             path.resize(length);
             return Utf8FromWide(path);

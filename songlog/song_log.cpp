@@ -52,19 +52,20 @@ std::string MakeLogRecord(const NowPlayingRecord& song, const LocaleTexts& local
 
 void SaveCantivoLog(FileLayer& files, const std::string& logPath, const NowPlayingRecord& song, const LocaleTexts& locale,
                     const LocalDateTime& now) {
-    std::string old = files.IsFile(logPath) ? files.ReadAll(logPath) : std::string();
-    // A zero byte is kept as an ordinary byte of its line, so nothing after it is lost.
-    std::string content;
-    content.reserve(old.size() + old.size() / 8 + 256);
-    LineList fields;
-    bool logged = false;
-    ForEachLine(old, ZeroByte::IsText, [&](std::string_view line) {
-        content.append(line).append("\r\n");
-        logged = logged || IsSameSong(line, song, fields);
+    files.Update(logPath, [&](std::string_view old) -> std::optional<std::string> {
+        // A zero byte is kept as an ordinary byte of its line, so nothing after it is lost.
+        std::string content;
+        content.reserve(old.size() + old.size() / 8 + 256);
+        LineList fields;
+        bool logged = false;
+        ForEachLine(old, ZeroByte::IsText, [&](std::string_view line) {
+            content.append(line).append("\r\n");
+            logged = logged || IsSameSong(line, song, fields);
+        });
+        if (logged) return std::nullopt;
+        content.append(MakeLogRecord(song, locale, now)).append("\r\n");
+        return content;
     });
-    if (logged) return;
-    content.append(MakeLogRecord(song, locale, now)).append("\r\n");
-    files.ReplaceAll(logPath, content);
 }
 
 }  // namespace cantivo

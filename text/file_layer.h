@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,18 @@ public:
     // folder, are flushed, and only then take the old file's place. On any failure the old
     // file is left as it was and the new one is removed.
     virtual void ReplaceAll(const std::string& path, std::string_view bytes) = 0;
+
+    // What an update makes of a file's bytes (empty when there is no file): the new bytes, or
+    // nothing when the file is to stay as it is.
+    using Edit = std::function<std::optional<std::string>(std::string_view old)>;
+    // Reads the file and replaces it with what edit makes of its bytes, as ReplaceAll does.
+    // Only a file that is not there counts as empty: a file that cannot be read is an error.
+    // A layer that can hold the file (the Windows one) lets no other update read it between
+    // this one's read and its replace, so that no update's change is lost.
+    virtual void Update(const std::string& path, const Edit& edit) {
+        std::optional<std::string> bytes = edit(IsFile(path) ? ReadAll(path) : std::string());
+        if (bytes) ReplaceAll(path, *bytes);
+    }
 };
 
 // The file layer of the platform the program was built for.

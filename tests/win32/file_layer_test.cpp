@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -152,7 +153,9 @@ protected:
     }
     bool Flush(HANDLE file) override { return fault_ != Fault::Flush && Win32FileLayer::Flush(file); }
     bool MoveReplacing(const std::wstring& from, const std::wstring& to) override {
-        return fault_ != Fault::Move && Win32FileLayer::MoveReplacing(from, to);
+        if (fault_ != Fault::Move) return Win32FileLayer::MoveReplacing(from, to);
+        ::SetLastError(ERROR_WRITE_PROTECT);
+        return false;
     }
 
 private:
@@ -174,6 +177,130 @@ TEST_F(FileLayerTest, AFailedReplaceLeavesTheOldFileAndNoTemporary) {
         EXPECT_EQ(ErrorOf(faulty, Replace), message);
         ExpectUnchanged();
     }
+}
+
+std::optional<std::string> Appending(std::string_view old, std::string_view line) {
+    return std::string(old) + std::string(line);
+}
+
+TEST_F(FileLayerTest, AnUpdateReadsTheFileAndReplacesItOrLeavesIt) {
+    files.Update(path, [](std::string_view old) { return Appending(old, "one\r\n"); });  // no file: empty
+    files.Update(path, [](std::string_view old) { return Appending(old, "two\r\n"); });
+    files.Update(path, [](std::string_view) { return std::optional<std::string>(); });
+    EXPECT_EQ(files.ReadAll(path), "one\r\ntwo\r\n");
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+}
+
+DWORD WINAPI LetGoAfterAMoment(void* held) {
+    ::Sleep(300);
+    static_cast<FileHandle*>(held)->Reset();
+    return 0;
+}
+
+TEST_F(FileLayerTest, AnUpdateWaitsForAFileThatIsHeldForAMoment) {
+    files.WriteAll(path, kOld);
+    FileHandle held = Hold(GENERIC_READ, 0);  // as a scanner or a sync client holds it
+    ASSERT_TRUE(held);
+    KernelObject letGo(::CreateThread(nullptr, 0, &LetGoAfterAMoment, &held, 0, nullptr));
+    files.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+    ::WaitForSingleObject(letGo.Get(), INFINITE);
+    EXPECT_EQ(files.ReadAll(path), kOld + "new\r\n");
+}
+
+// Looking at the file's attributes fails as it would on a network share that is away for a
+// moment; or the replacing move meets a file held for a moment, a few times over.
+class PassingTroubleLayer : public Win32FileLayer {
+public:
+    DWORD attributesError = 0;
+    int movesHeld = 0;
+
+protected:
+    DWORD Attributes(const std::wstring& path) override {
+        if (attributesError == 0) return Win32FileLayer::Attributes(path);
+        ::SetLastError(attributesError);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    bool MoveReplacing(const std::wstring& from, const std::wstring& to) override {
+        if (movesHeld == 0) return Win32FileLayer::MoveReplacing(from, to);
+        --movesHeld;
+        ::SetLastError(ERROR_SHARING_VIOLATION);
+        return false;
+    }
+};
+
+TEST_F(FileLayerTest, OnlyAFileThatIsNotThereCountsAsNoFile) {
+    files.WriteAll(path, kOld);
+    for (DWORD error : {DWORD(ERROR_BAD_NETPATH), DWORD(ERROR_NETNAME_DELETED), DWORD(ERROR_ACCESS_DENIED)}) {
+        PassingTroubleLayer layer;
+        layer.attributesError = error;
+        try {
+            layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+            ADD_FAILURE() << error;
+        } catch (const CantivoError& e) {
+            EXPECT_EQ(e.Message(), OpenError()) << error;
+        }
+        ExpectUnchanged();
+    }
+}
+
+TEST_F(FileLayerTest, AReplacingMoveThatMeetsAHeldFileIsTriedAgain) {
+    files.WriteAll(path, kOld);
+    PassingTroubleLayer layer;
+    layer.movesHeld = 3;
+    layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+    EXPECT_EQ(files.ReadAll(path), kOld + "new\r\n");
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+}
+
+// The id of a process that has ended.
+DWORD EndedProcessId() {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --hold \"no such file\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return 0;
+    }
+    ::WaitForSingleObject(process.hProcess, 20000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return process.dwProcessId;
+}
+
+TEST_F(FileLayerTest, AnUpdateRemovesTheTemporaryFilesOfUpdatesWhoseProcessEnded) {
+    const DWORD ended = EndedProcessId();
+    ASSERT_NE(ended, 0u);
+    const std::wstring endedName = L"cantivolog.log." + std::to_wstring(ended) + L"-0.tmp";
+    const std::vector<std::wstring> kept = {
+        L"cantivolog.log." + std::to_wstring(::GetCurrentProcessId()) + L"-3.tmp",  // a running process's
+        L"cantivolog.log.notes.tmp", L"other.log." + std::to_wstring(ended) + L"-0.tmp"};
+    files.WriteAll(path, kOld);
+    for (const std::wstring& name : kept) files.WriteAll(Utf8FromWide(folder_ + L"\\" + name), "x");
+    files.WriteAll(Utf8FromWide(folder_ + L"\\" + endedName), "left by a save cut short");
+
+    files.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+    std::vector<std::wstring> expected = kept;
+    expected.emplace_back(L"cantivolog.log");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(), expected);
+}
+
+TEST_F(FileLayerTest, APathOfAnyLengthWorks) {
+    std::wstring folder = folder_;
+    std::vector<std::wstring> made;
+    while (folder.size() < 300) {
+        folder += L"\\a folder with a rather long name";
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << ::GetLastError();
+        made.push_back(folder);
+    }
+    const std::string longPath = Utf8FromWide(folder) + "\\cantivolog.log";
+    files.Update(longPath, [](std::string_view old) { return Appending(old, "one\r\n"); });
+    files.Update(longPath, [](std::string_view old) { return Appending(old, "two\r\n"); });
+    EXPECT_EQ(files.ReadAll(longPath), "one\r\ntwo\r\n");
+    ::DeleteFileW((L"\\\\?\\" + folder + L"\\cantivolog.log").c_str());
+    for (; !made.empty(); made.pop_back()) ::RemoveDirectoryW((L"\\\\?\\" + made.back()).c_str());
 }
 
 }  // namespace

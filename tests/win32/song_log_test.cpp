@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hold_file.h"
+#include "platform/kernel_handle.h"
 #include "platform/unicode.h"
 #include "songlog/log_path_win32.h"
 #include "text/error.h"
@@ -74,6 +75,62 @@ TEST_F(HeldLogTest, AReadOnlyLogIsLeftAsItWas) {
     ::SetFileAttributesW(WideFromUtf8(path).c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(ErrorOfSave(), "ファイル " + path + " を作成できません");
     EXPECT_EQ(SystemFileLayer().ReadAll(path), kOld);
+}
+
+// Saves of different songs into one log, made at the same time by several savers (other
+// instances of the program, another user's among them): every song is logged once.
+constexpr int kSavers = 4;
+constexpr int kSavesEach = 25;
+
+struct Saver {
+    std::string path;
+    int number = 0;
+};
+
+NowPlayingRecord SongOf(int saver, int save) {
+    return {"21:38", "saver " + std::to_string(saver), "song " + std::to_string(save)};
+}
+
+DWORD WINAPI SaveSongs(void* parameter) {
+    const auto* saver = static_cast<const Saver*>(parameter);
+    for (int save = 0; save < kSavesEach; ++save) {
+        try {
+            SaveCantivoLog(SystemFileLayer(), saver->path, SongOf(saver->number, save), {}, LocalNow());
+        } catch (const CantivoError&) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+TEST_F(HeldLogTest, SavesMadeAtTheSameTimeLoseNoSong) {
+    Saver savers[kSavers];
+    std::vector<KernelObject> threads;
+    for (int i = 0; i < kSavers; ++i) {
+        savers[i] = {path, i};
+        threads.emplace_back(::CreateThread(nullptr, 0, &SaveSongs, &savers[i], 0, nullptr));
+        ASSERT_TRUE(threads.back());
+    }
+    for (const KernelObject& thread : threads) {
+        ASSERT_EQ(::WaitForSingleObject(thread.Get(), 120000), WAIT_OBJECT_0);
+        DWORD status = 1;
+        ::GetExitCodeThread(thread.Get(), &status);
+        EXPECT_EQ(status, 0u);
+    }
+    const std::string log = SystemFileLayer().ReadAll(path);
+    ASSERT_EQ(log.rfind(kOld, 0), 0u);
+    for (int i = 0; i < kSavers; ++i) {
+        for (int save = 0; save < kSavesEach; ++save) {
+            const NowPlayingRecord song = SongOf(i, save);
+            const std::string field = ",\"" + song.MainText + "\",\"" + song.SubText + "\"\r\n";
+            const size_t at = log.find(field);
+            EXPECT_NE(at, std::string::npos) << song.MainText << " " << song.SubText;
+            EXPECT_EQ(log.find(field, at + 1), std::string::npos) << song.MainText << " " << song.SubText;
+        }
+    }
+    size_t lines = 0;
+    for (char c : log) lines += c == '\n';
+    EXPECT_EQ(lines, 1u + kSavers * kSavesEach);
 }
 
 // Run by the harness in a folder mounted read-only (wine_run.py --read-only-folder), which
