@@ -168,6 +168,7 @@ HeldFile HoldExisting(const std::wstring& target, const std::string& path, DWORD
         held.writable = false;
     }
     if (!held.file && !held.writable) open(GENERIC_READ);
+    if (!held.file && ::GetLastError() == ERROR_FILE_NOT_FOUND) return HeldFile{};  // gone since its attributes
     if (!held.file) throw CannotOpenFileError(path);
     return held;
 }
