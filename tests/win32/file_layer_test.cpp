@@ -179,6 +179,28 @@ TEST_F(FileLayerTest, AFailedReplaceLeavesTheOldFileAndNoTemporary) {
     }
 }
 
+// Paths travel as UTF-8 inside the program. Windows allows a name to hold a surrogate without
+// its pair (Wine refuses to make one, so no such file is made here).
+TEST(PathTextTest, EveryWindowsNameComesBackFromUtf8AsItWent) {
+    const std::wstring names[] = {L"",           L"cantivolog.log",     L"Cantivo テスト ☃ é", L"\U0001F3B5 song",
+                                  L"a\xD800" L"b", L"\xDC00 alone",       L"ends \xDBFF",        L"\xDC00\xD800 reversed"};
+    for (const std::wstring& name : names) {
+        const std::string utf8 = Utf8FromWide(name);
+        EXPECT_EQ(WideFromUtf8(utf8), name) << utf8;
+        // What is proper Unicode is proper UTF-8, as the system writes it.
+        const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name.data(), static_cast<int>(name.size()),
+                                               nullptr, 0, nullptr, nullptr);
+        if (size > 0) {
+            std::string system(static_cast<size_t>(size), '\0');
+            ::WideCharToMultiByte(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), system.data(), size, nullptr,
+                                  nullptr);
+            EXPECT_EQ(utf8, system);
+        }
+    }
+    // Bytes that are no UTF-8 (a lone continuation byte, an overlong form, a cut sequence).
+    EXPECT_EQ(WideFromUtf8("a\x80" "b\xC0\xAF" "c\xE3\x81"), L"a\xFFFD" L"b\xFFFD\xFFFD" L"c\xFFFD\xFFFD");
+}
+
 std::optional<std::string> Appending(std::string_view old, std::string_view line) {
     return std::string(old) + std::string(line);
 }
