@@ -183,7 +183,7 @@ TEST_F(FileLayerTest, AFailedReplaceLeavesTheOldFileAndNoTemporary) {
 // its pair (Wine refuses to make one, so no such file is made here).
 TEST(PathTextTest, EveryWindowsNameComesBackFromUtf8AsItWent) {
     const std::wstring names[] = {L"",           L"cantivolog.log",     L"Cantivo テスト ☃ é", L"\U0001F3B5 song",
-                                  L"a\xD800" L"b", L"\xDC00 alone",       L"ends \xDBFF",        L"\xDC00\xD800 reversed"};
+                                  L"a\xD800\x62", L"\xDC00 alone",       L"ends \xDBFF",        L"\xDC00\xD800 reversed"};
     for (const std::wstring& name : names) {
         const std::string utf8 = Utf8FromWide(name);
         EXPECT_EQ(WideFromUtf8(utf8), name) << utf8;
@@ -198,7 +198,7 @@ TEST(PathTextTest, EveryWindowsNameComesBackFromUtf8AsItWent) {
         }
     }
     // Bytes that are no UTF-8 (a lone continuation byte, an overlong form, a cut sequence).
-    EXPECT_EQ(WideFromUtf8("a\x80" "b\xC0\xAF" "c\xE3\x81"), L"a\xFFFD" L"b\xFFFD\xFFFD" L"c\xFFFD\xFFFD");
+    EXPECT_EQ(WideFromUtf8("a\x80\x62\xC0\xAF\x63\xE3\x81"), L"a\xFFFD\x62\xFFFD\xFFFD\x63\xFFFD\xFFFD");
 }
 
 std::optional<std::string> Appending(std::string_view old, std::string_view line) {
