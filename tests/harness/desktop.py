@@ -72,6 +72,8 @@ def unix_path(path):
 class Program:
     """One start of cantivo.exe from a folder of its own."""
 
+    stderr_path = None  # where Wine's messages for the current start go, when kept
+
     def __init__(self, desktop, folder, station=None, proxy=None):
         self.desktop = desktop
         self.folder = folder
@@ -84,14 +86,21 @@ class Program:
 
     # -- process --------------------------------------------------------------------------
 
-    def start(self, wait_icon=True, env=None, stderr=subprocess.DEVNULL):
-        """Starts the program; env adds to its environment, stderr takes Wine's messages."""
+    def start(self, wait_icon=True, env=None, stderr=None):
+        """Starts the program; env adds to its environment, stderr takes Wine's messages (by
+        default a file in the working folder, which a failed start quotes)."""
         extra = dict(env or {})
         if self.proxy:
             extra["http_proxy"] = self.proxy
         # The working folder is another one: the log belongs beside the exe whatever it is.
         self.cwd = tempfile.mkdtemp(prefix="cwd-", dir=self.desktop.session.scratch)
-        self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=stderr)
+        self.stderr_path = None
+        if stderr is None:
+            self.stderr_path = os.path.join(self.cwd, "wine-stderr.log")
+            with open(self.stderr_path, "wb") as stderr:
+                self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=stderr)
+        else:
+            self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=stderr)
         if wait_icon:
             self.wait_icon()
         return self
@@ -233,7 +242,20 @@ class Program:
     # -- the tray icon ---------------------------------------------------------------------
 
     def wait_icon(self, timeout=WAIT_S):
-        return wait_for(lambda: self.desktop.tray.icons(), timeout, what="the tray icon")[0]
+        def icon():
+            if not self.running():
+                raise HarnessError("cantivo.exe ended (status %s) before its icon appeared; Wine said: %s"
+                                   % (self.process.returncode, self.wine_said()))
+            return self.desktop.tray.icons()
+        return wait_for(icon, timeout, what="the tray icon")[0]
+
+    def wine_said(self):
+        """The end of what Wine printed for this start, when it went to the default file."""
+        try:
+            with open(self.stderr_path, "rb") as f:
+                return f.read()[-1500:].decode(errors="replace").strip() or "nothing"
+        except (OSError, TypeError):
+            return "(not kept)"
 
     def icon_centre(self):
         icons = self.desktop.tray.icons()
