@@ -16,8 +16,7 @@ DWORD WINAPI RunTask(void* parameter) noexcept {
 
 bool Signalled(HANDLE object) noexcept { return ::WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
 
-}  // namespace
-
+// Waits for object limitMs at most, answering sent messages meanwhile; true when it is signalled.
 bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) noexcept {
     const ULONGLONG deadline = ::GetTickCount64() + limitMs;
     for (;;) {
@@ -31,6 +30,8 @@ bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) noexcept {
         ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
+
+}  // namespace
 
 bool TaskRunner::Busy() const noexcept { return waiting_ || (lateThread_ && !Signalled(lateThread_.Get())); }
 

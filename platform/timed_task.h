@@ -50,7 +50,4 @@ private:
     bool waiting_ = false;     // a Run is waiting: a sent message may call Run again meanwhile
 };
 
-// Waits for object limitMs at most, answering sent messages meanwhile; true when it is signalled.
-bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) noexcept;
-
 }  // namespace cantivo

@@ -54,6 +54,9 @@ std::wstring LongPath(const std::wstring& path) {
     return L"\\\\?\\" + full;
 }
 
+// A path of the program's (UTF-8) as the wide API takes it, of any length.
+std::wstring WidePath(const std::string& path) { return LongPath(WideFromUtf8(path)); }
+
 // The new file written beside the one it replaces, under a name of its own that nobody else
 // may open meanwhile. It is closed and deleted unless it has taken the old file's place.
 class TemporaryFile {
@@ -190,12 +193,12 @@ std::string ReadHeld(HANDLE file, const std::string& path) {
 }  // namespace
 
 bool Win32FileLayer::IsFile(const std::string& path) {
-    DWORD attributes = ::GetFileAttributesW(LongPath(WideFromUtf8(path)).c_str());
+    DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string Win32FileLayer::ReadAll(const std::string& path) {
-    FileHandle file(::CreateFileW(LongPath(WideFromUtf8(path)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    FileHandle file(::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw CannotOpenFileError(path);
     return ReadHeld(file.Get(), path);
@@ -223,14 +226,14 @@ void Win32FileLayer::WriteFully(HANDLE file, std::string_view bytes) {
 }
 
 void Win32FileLayer::WriteAll(const std::string& path, std::string_view bytes) {
-    FileHandle file(::CreateFileW(LongPath(WideFromUtf8(path)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    FileHandle file(::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw CannotCreateFileError(path);
     WriteFully(file.Get(), bytes);
 }
 
 void Win32FileLayer::ReplaceAll(const std::string& path, std::string_view bytes) {
-    std::wstring target = LongPath(WideFromUtf8(path));
+    std::wstring target = WidePath(path);
     // Held until the move, so a log that may not be written (read-only, or open elsewhere)
     // fails here as it would when truncated in place, and nobody opens it meanwhile.
     // The read-only flag is checked as well, because Wine running as root lets it be written.
@@ -245,7 +248,7 @@ void Win32FileLayer::ReplaceAll(const std::string& path, std::string_view bytes)
 }
 
 void Win32FileLayer::Update(const std::string& path, const Edit& edit) {
-    const std::wstring target = LongPath(WideFromUtf8(path));
+    const std::wstring target = WidePath(path);
     FileHandle lock = TakeUpdateLock(target);
     RemoveLeftoverTemporaryFiles(target);
     const DWORD attributes = Attributes(target);

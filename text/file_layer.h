@@ -29,10 +29,10 @@ public:
     // What an update makes of a file's bytes (empty when there is no file): the new bytes, or
     // nothing when the file is to stay as it is.
     using Edit = std::function<std::optional<std::string>(std::string_view old)>;
-    // Reads the file and replaces it with what edit makes of its bytes, as ReplaceAll does.
-    // Only a file that is not there counts as empty: a file that cannot be read is an error.
-    // A layer that can hold the file (the Windows one) lets no other update read it between
-    // this one's read and its replace, so that no update's change is lost.
+    // Reads the file (none there reads as empty) and replaces it with what edit makes of its
+    // bytes, as ReplaceAll does. This plain one holds nothing between the two; the Windows
+    // layer's lets no other update read the file in between, so that no update's change is
+    // lost, and counts only a file that is not there as empty.
     virtual void Update(const std::string& path, const Edit& edit) {
         std::optional<std::string> bytes = edit(IsFile(path) ? ReadAll(path) : std::string());
         if (bytes) ReplaceAll(path, *bytes);

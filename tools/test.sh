@@ -20,7 +20,7 @@ configure() {  # folder, then cmake arguments
 
 status=0
 summary=()
-run() {  # a step, named by its first word, that may fail without stopping the others
+run() {  # a step, named by its first argument, that may fail without stopping the others
     local name=$1
     shift
     echo "== $name: $*"

@@ -17,7 +17,6 @@ import time
 import processes
 from desktop import PAGES, TRAY_MESSAGE, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN
 from session import wait_for
-from shown_balloon import Balloon
 from tray import EXIT, GET
 
 TIME_LIMIT_S = 60  # the program's limit on one Get
@@ -30,18 +29,13 @@ WM_ENDSESSION = 0x0016
 ENDSESSION_CLOSEAPP = 0x00000001
 
 
-def close_balloon(program, desktop):
-    desktop.screen.click(*Balloon(program.wait_shown()).body_point(), button=3)
-    program.wait_hidden()
-
-
 def warmed_up(start, desktop):
     """A program that has done one Get of the good page (WinInet loaded, its threads made),
     its Linux process id and its threads then."""
     program = start("good.html")
     pid = wait_for(lambda: processes.running_exe(desktop.session.prefix, program.exe), what="the program's process")
     program.double_click_icon()
-    close_balloon(program, desktop)
+    program.close_balloon()
     return program, pid, processes.threads(pid)
 
 
@@ -64,8 +58,7 @@ def holds(path, marker):
 
 def idle_menu(program, timeout):
     """Waits until the program answers the tray again (its menu opens); the menu's captions."""
-    program.right_click_icon()
-    menu = program.wait_menu(timeout=timeout)
+    menu = program.wait_idle(timeout)
     captions = menu.captions()
     menu.escape()
     return captions
@@ -151,7 +144,7 @@ def test_a_get_leaves_no_page_in_the_cache_and_sends_no_cookie(start, desktop, t
     program.station.on_air_headers = {"Set-Cookie": "cantivo_test=1; Path=/; Max-Age=3600"}
     for _ in range(2):
         program.double_click_icon()
-        close_balloon(program, desktop)
+        program.close_balloon()
     second = program.on_air_requests()[-1]
     assert "cookie:" not in second.lower(), second
     assert [path for path in user_files(desktop.session.prefix) if holds(path, marker)] == []

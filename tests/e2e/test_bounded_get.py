@@ -14,8 +14,7 @@ import pytest
 
 import processes
 from session import wait_for
-from shown_balloon import Balloon
-from test_hostile_pages import GOOD, serve, wait_idle
+from test_hostile_pages import GOOD, serve
 from tray import EXIT, GET
 
 MAX_PAGE_BYTES = 4 * 1024 * 1024   # the program's cap on a page
@@ -62,18 +61,13 @@ class MemoryWatch:
         return self.peak
 
 
-def close_balloon(program, desktop):
-    desktop.screen.click(*Balloon(program.wait_shown()).body_point(), button=3)
-    program.wait_hidden()
-
-
 @pytest.mark.parametrize("name, setup, outcome", CASES, ids=[c[0] for c in CASES])
 def test_a_get_is_bounded_in_memory_and_time(start, desktop, tmp_path, name, setup, outcome):
     program = start("good.html")
     pid = wait_for(lambda: processes.running_exe(desktop.session.prefix, program.exe), what="the program's process")
     # A first Get of the good page loads all that any Get needs; the memory after it is the level.
     program.double_click_icon()
-    close_balloon(program, desktop)
+    program.close_balloon()
     level = processes.resident_bytes(pid)
 
     serve(program, tmp_path, name, setup)
@@ -84,10 +78,10 @@ def test_a_get_is_bounded_in_memory_and_time(start, desktop, tmp_path, name, set
         if outcome == SHOWN:
             program.wait_shown(timeout=TIME_LIMIT_S + 30)
             held = time.monotonic() - began
-            close_balloon(program, desktop)
+            program.close_balloon()
         else:
             # The program answers the tray again once the Get is over.
-            menu = wait_idle(program, timeout=TIME_LIMIT_S + 30)
+            menu = program.wait_idle(timeout=TIME_LIMIT_S + 30)
             held = time.monotonic() - began
             captions = menu.captions()
             menu.escape()

@@ -63,12 +63,6 @@ def serve(program, tmp_path, name, setup):
         program.station.misbehave(*setup)
 
 
-def wait_idle(program, timeout):
-    """Waits until the program answers the tray again: its menu opens. Returns the menu."""
-    program.right_click_icon()
-    return program.wait_menu(timeout=timeout)
-
-
 @pytest.mark.parametrize("name, setup, outcome", CASES, ids=[c[0] for c in CASES])
 def test_a_hostile_page_ends_in_nothing_shown_or_the_error_box(start, desktop, tmp_path, name, setup, outcome):
     program = start()
@@ -87,7 +81,7 @@ def test_a_hostile_page_ends_in_nothing_shown_or_the_error_box(start, desktop, t
         assert not program.main_window()["visible"]
     else:
         # A stalled server holds the program until the network time-out; a little more here.
-        menu = wait_idle(program, timeout=90)
+        menu = program.wait_idle(timeout=90)
         held = time.monotonic() - began
         captions = menu.captions()
         menu.escape()

@@ -19,6 +19,7 @@ the log file's bytes, and what the probe sees.
     desktop.stop()
 """
 
+import contextlib
 import json
 import os
 import re
@@ -29,6 +30,7 @@ import tempfile
 
 from screen import Screen
 from session import WAIT_S, HarnessError, Session, wait_for
+from shown_balloon import Balloon
 from station import ON_AIR_PATH, Station
 from tray import MENUS, Menu, Tray
 from wine import pe_bits
@@ -94,13 +96,9 @@ class Program:
             extra["http_proxy"] = self.proxy
         # The working folder is another one: the log belongs beside the exe whatever it is.
         self.cwd = tempfile.mkdtemp(prefix="cwd-", dir=self.desktop.session.scratch)
-        self.stderr_path = None
-        if stderr is None:
-            self.stderr_path = os.path.join(self.cwd, "wine-stderr.log")
-            with open(self.stderr_path, "wb") as stderr:
-                self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=stderr)
-        else:
-            self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=stderr)
+        self.stderr_path = os.path.join(self.cwd, "wine-stderr.log") if stderr is None else None
+        with open(self.stderr_path, "wb") if self.stderr_path else contextlib.nullcontext(stderr) as messages:
+            self.process = self.desktop.session.popen([self.exe], extra, cwd=self.cwd, stderr=messages)
         if wait_icon:
             self.wait_icon()
         return self
@@ -209,6 +207,16 @@ class Program:
         with whether the program answered ("answered") and how long it took ("ms")."""
         return self.desktop.probe.ask("send %d %d %d %d %d" % (self.main_window()["hwnd"], message, wparam, lparam,
                                                                limit_s * 1000), timeout=limit_s + WAIT_S)
+
+    def close_balloon(self):
+        """The shown balloon closed with a right-click on its body, as a user closes it."""
+        self.desktop.screen.click(*Balloon(self.wait_shown()).body_point(), button=3)
+        self.wait_hidden()
+
+    def wait_idle(self, timeout):
+        """Waits until the program answers the tray again: its menu opens. Returns the menu."""
+        self.right_click_icon()
+        return self.wait_menu(timeout=timeout)
 
     def get_until_shown(self, timeout=WAIT_S):
         """Double-clicks the icon until a Get shows the balloon: a Get made while an earlier,

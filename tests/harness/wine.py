@@ -262,8 +262,8 @@ class Wine:
         except subprocess.TimeoutExpired as error:
             self.stop(path)
             tool = error.cmd[1] if error.cmd[0] in (WINE64, WINE32) else error.cmd[0]
-            raise WineError("Wine could not make the prefix %s: %s did not end within %d s; its output is in %s"
-                            % (path, tool, BOOT_S, log)) from None
+            raise WineError("Wine could not make its prefix (%s did not end within %d s in %s); its output is in %s"
+                            % (tool, BOOT_S, path, log)) from None
 
     def reg_add(self, prefix, settings, env=None, output=None):
         """Each (key, value, kind, data) set in the prefix's registry; it reaches the disk
