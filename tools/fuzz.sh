@@ -7,9 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-20000}
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCANTIVO_FUZZ=ON \
-    -DCANTIVO_BENCHMARKS=OFF >/dev/null
-cmake --build build/fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 mkdir -p build/fuzz/findings
 status=0
 for target in line_list on_air_page time_of_day field_split song_log; do

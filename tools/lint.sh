@@ -14,16 +14,11 @@ jobs=${LINT_JOBS:-$(nproc)}
 
 bash tools/setup.sh
 
-configure() {  # folder, then cmake arguments
-    local dir=$1
-    shift
-    cmake -S "$root" -B "$root/build/$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
-        --no-warn-unused-cli "$@" >/dev/null
-}
-configure lint-native -DCMAKE_CXX_COMPILER=clang++
+# The presets (CMakePresets.json) write compile commands into build/PRESET.
+cmake --preset lint-native >/dev/null
 # The fuzz targets replace the tests in a build of their own.
-configure lint-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCANTIVO_FUZZ=ON -DCANTIVO_BENCHMARKS=OFF
-configure lint-win64 -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-x86_64.cmake
+cmake --preset lint-fuzz >/dev/null
+cmake --preset lint-win64 >/dev/null
 
 db_files() {  # the project's .cpp files in a build's compile commands, relative to the root
     local file

@@ -40,12 +40,11 @@ for arch in win64 win32; do
         win64) cpu=x86_64 ;;
         win32) cpu=i686 ;;
     esac
-    dir=build/release-$arch
+    preset=release-$arch  # CMakePresets.json; its build is build/$preset
+    dir=build/$preset
     log=build/release-$arch.log
     echo "building the $arch release (log: $log)"
-    if ! { cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCANTIVO_TESTS=OFF \
-               -DCMAKE_TOOLCHAIN_FILE="tools/toolchain-mingw-$cpu.cmake" "${host_setting[@]}" &&
-           cmake --build "$dir" --target cantivo; } >"$log" 2>&1; then
+    if ! { cmake --preset "$preset" "${host_setting[@]}" && cmake --build --preset "$preset"; } >"$log" 2>&1; then
         tail -n 30 "$log" >&2
         echo "release: the $arch build failed; the whole log is in $log" >&2
         exit 1

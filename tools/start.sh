@@ -10,9 +10,7 @@ bash tools/setup.sh
 mkdir -p build
 log=build/start-build.log
 echo "building cantivo.exe, 64-bit (the first time about a minute; log: $log)"
-if ! { cmake -S . -B build/win64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-           -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-x86_64.cmake -DCANTIVO_WINE_DIR="$PWD/build/wine" &&
-       cmake --build build/win64 --target cantivo cantivo_probe; } >"$log" 2>&1; then
+if ! { cmake --preset win64 && cmake --build --preset win64 --target cantivo cantivo_probe; } >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     echo "start: the build failed; the whole log is in $log" >&2
     exit 1

@@ -11,11 +11,9 @@ root=$PWD
 bash tools/setup.sh
 
 jobs=$(nproc)
-configure() {  # folder, then cmake arguments
-    local dir=$1
-    shift
-    cmake -S "$root" -B "$root/build/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-    cmake --build "$root/build/$dir" -j "$jobs"
+configure() {  # a preset of CMakePresets.json, built in build/PRESET
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$jobs"
 }
 
 status=0
@@ -37,22 +35,23 @@ not_run() {  # a step this machine cannot run, and why
 }
 
 configure native
-configure win64 -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-x86_64.cmake -DCANTIVO_WINE_DIR="$root/build/wine"
-configure win32 -DCMAKE_TOOLCHAIN_FILE=tools/toolchain-mingw-i686.cmake -DCANTIVO_WINE_DIR="$root/build/wine"
+configure win64
+configure win32
 # The portable core and its unit tests again, under AddressSanitizer and UndefinedBehaviorSanitizer.
-configure native-sanitize -DCANTIVO_SANITIZE=ON -DCANTIVO_BENCHMARKS=OFF
+configure native-sanitize
 
 # The release, as a Windows user downloads it: dist/ (both zips, debug files, SHA256SUMS).
 run "release" bash tools/release.sh
 
-run "native unit tests" ctest --test-dir build/native --output-on-failure -j "$jobs"
+run "native unit tests" ctest --preset native -j "$jobs"
 # clang-tidy and cppcheck over the program's own code, portable and Win32.
 run "lint" bash tools/lint.sh
-# One test asks for more memory than there is and expects the program's error, not an abort.
-ASAN_OPTIONS=allocator_may_return_null=1 run "sanitized unit tests" ctest --test-dir build/native-sanitize --output-on-failure -j "$jobs"
+# One test asks for more memory than there is and expects the program's error, not an abort:
+# the preset lets the allocator return null (ASAN_OPTIONS=allocator_may_return_null=1).
+run "sanitized unit tests" ctest --preset native-sanitize -j "$jobs"
 # Each libFuzzer target briefly, from its seed corpus; long runs: tools/fuzz.sh 10000000.
 run "fuzz targets" bash tools/fuzz.sh 30000
-run "Win32 tests under Wine" ctest --test-dir build/win64 --output-on-failure
+run "Win32 tests under Wine" ctest --preset win64
 # What each zip holds, the exe's size, imports, version and debug link, and a second build of
 # the release in another folder giving the very same bytes.
 run "release checks" /usr/bin/python3 -m pytest tests/release -q
