@@ -34,7 +34,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     try {
         Application application(instance);
         TfrmCantivo form(application);
-        application.SetMainWindow(&form);
         form.Create();
         application.Run();
         // On the way out: hidden without a fade; the form's end destroys it, and the icon

@@ -32,8 +32,6 @@ public:
 
     // Lays the balloon out for the song's texts, measured in the canvas's font.
     void Measure(Canvas& canvas, const NowPlayingRecord& song);
-    int TextWidth() const noexcept { return geometry_.W; }
-    int LineHeight() const noexcept { return geometry_.H; }
     // The window's place and size: the client area, above the work area's corner.
     RECT WindowBounds() const noexcept;
 

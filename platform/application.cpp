@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "platform/error_box.h"
-#include "platform/window.h"
 #include "text/error.h"
 
 namespace cantivo {
@@ -68,9 +67,9 @@ Application::~Application() {
 }
 
 LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    // A close request to the application window closes the main window.
+    // A close request to the application window ends the program, as one to the main window does.
     if (message == WM_CLOSE) {
-        if (mainWindow_) mainWindow_->Close();
+        Terminate();
         return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);

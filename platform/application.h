@@ -10,8 +10,6 @@
 
 namespace cantivo {
 
-class Window;
-
 // The program's title: the application window's text, the main window's caption, the tray
 // tip and the error box's title.
 inline constexpr char kApplicationTitle[] = "Cantivo";
@@ -39,16 +37,14 @@ public:
     // image into it.
     HICON SmallIcon() const noexcept { return smallIcon_; }
     HWND Handle() const noexcept { return window_.Get(); }
-    // The window whose close ends the program; a window leaving clears it (see ~Window).
-    void SetMainWindow(Window* window) noexcept { mainWindow_ = window; }
-    Window* MainWindow() const noexcept { return mainWindow_; }
 
     // Handles events until a quit request has been met.
     void Run();
     // Handles the pending events, including any that arrive meanwhile, then returns.
     void ProcessMessages();
+    // Ends the program once the current handler has returned: the way every close request
+    // (the menu's Exit, the system's to either window) goes.
     void Terminate() noexcept;
-    bool Terminated() const noexcept { return terminated_; }
 
     // Shown once, without activation, when the first window becomes visible.
     void NoteWindowShowing() noexcept;
@@ -71,7 +67,6 @@ private:
     HICON icon_ = nullptr;  // shared: the system owns both icons and frees them with the process
     HICON smallIcon_ = nullptr;
     WindowHandle window_;
-    Window* mainWindow_ = nullptr;
     bool terminated_ = false;
     bool windowShownOnce_ = false;
 };
