@@ -6,11 +6,11 @@
 #include <string>
 
 #include "balloon/balloon_view.h"
-#include "onair/now_playing.h"
 #include "platform/popup_menu.h"
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "text/locale_texts.h"
+#include "text/now_playing.h"
 
 namespace cantivo {
 

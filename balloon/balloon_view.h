@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "balloon/balloon_geometry.h"
-#include "onair/now_playing.h"
 #include "platform/canvas.h"
 #include "platform/gdi.h"
+#include "text/now_playing.h"
 
 namespace cantivo {
 

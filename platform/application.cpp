@@ -42,7 +42,7 @@ private:
 
 }  // namespace
 
-Application::Application(HINSTANCE instance) : instance_(instance) {
+Application::Application(HINSTANCE instance, unsigned pageCodePage) : instance_(instance), pageCodePage_(pageCodePage) {
     icon_ = ::LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId));
     if (!icon_) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);
     smallIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
@@ -117,7 +117,7 @@ void Application::HideWindow() noexcept { ::ShowWindow(window_.Get(), SW_HIDE); 
 
 void Application::ShowErrorBox(const CantivoError& error) noexcept {
     try {
-        std::wstring text = ErrorBoxText(error);
+        std::wstring text = ErrorBoxText(error, pageCodePage_);
         HWND active = ::GetActiveWindow();
         {
             DisabledWindows disabled;

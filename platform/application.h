@@ -10,8 +10,8 @@
 
 namespace cantivo {
 
-// The program's title: the application window's text, the main window's caption, the tray
-// tip and the error box's title.
+// The program's title: the application window's text, the main window's caption (which the
+// "not connected." box shows as its text), the tray tip and the error box's title.
 inline constexpr char kApplicationTitle[] = "Cantivo";
 inline constexpr wchar_t kApplicationTitleW[] = L"Cantivo";
 
@@ -27,7 +27,8 @@ using WindowHandle = UniqueHandle<WindowHandleTraits>;
 // ending flag, and the error box.
 class Application : private BoundWindow {
 public:
-    explicit Application(HINSTANCE instance);
+    // pageCodePage: the code page of the page bytes that an error quotes, for the error box.
+    Application(HINSTANCE instance, unsigned pageCodePage);
     ~Application() override;
 
     HINSTANCE Instance() const noexcept { return instance_; }
@@ -64,6 +65,7 @@ private:
     bool Deliver(const MSG& message);
 
     HINSTANCE instance_;
+    unsigned pageCodePage_;
     HICON icon_ = nullptr;  // shared: the system owns both icons and frees them with the process
     HICON smallIcon_ = nullptr;
     WindowHandle window_;
