@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "app/main_window.h"
 #include "onair/on_air_page.h"
 #include "platform/application.h"
@@ -15,8 +17,8 @@ constexpr wchar_t kInstanceMutex[] = L"Local\\Cantivo.SingleInstance";
 // An error before the message loop runs or after it has ended, in the guard's own words.
 int ReportFailedRun() noexcept {
     try {
-        ::MessageBoxW(nullptr, cantivo::ErrorBoxText(cantivo::CaughtError(), cantivo::kPageCodePage).c_str(), cantivo::kApplicationTitleW,
-                      MB_OK | MB_ICONERROR);
+        std::wstring text = cantivo::ErrorBoxText(cantivo::CaughtError(), cantivo::kPageCodePage);
+        ::MessageBoxW(nullptr, text.c_str(), cantivo::kApplicationTitleW, MB_OK | MB_ICONERROR);
     } catch (...) {
         ::MessageBoxW(nullptr, L"Out of memory", cantivo::kApplicationTitleW, MB_OK | MB_ICONERROR);
     }
