@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <string>
+
 #include "app/main_window.h"
+#include "onair/on_air_page.h"
 #include "platform/application.h"
 #include "platform/error_box.h"
 #include "platform/kernel_handle.h"
@@ -14,8 +17,8 @@ constexpr wchar_t kInstanceMutex[] = L"Local\\Cantivo.SingleInstance";
 // An error before the message loop runs or after it has ended, in the guard's own words.
 int ReportFailedRun() noexcept {
     try {
-        ::MessageBoxW(nullptr, cantivo::ErrorBoxText(cantivo::CaughtError()).c_str(), cantivo::kApplicationTitleW,
-                      MB_OK | MB_ICONERROR);
+        std::wstring text = cantivo::ErrorBoxText(cantivo::CaughtError(), cantivo::kPageCodePage);
+        ::MessageBoxW(nullptr, text.c_str(), cantivo::kApplicationTitleW, MB_OK | MB_ICONERROR);
     } catch (...) {
         ::MessageBoxW(nullptr, L"Out of memory", cantivo::kApplicationTitleW, MB_OK | MB_ICONERROR);
     }
@@ -32,9 +35,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!instanceMutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
     try {
-        Application application(instance);
+        Application application(instance, kPageCodePage);
         TfrmCantivo form(application);
-        application.SetMainWindow(&form);
         form.Create();
         application.Run();
         // On the way out: hidden without a fade; the form's end destroys it, and the icon

@@ -14,6 +14,13 @@ namespace cantivo {
 
 namespace {
 
+// The tray icon's callback message; its lParam is the mouse message over the icon.
+constexpr UINT kTrayIconMessage = WM_USER + 100;
+constexpr UINT kTrayIconId = 1;
+constexpr UINT_PTR kCloseTimerId = 1;
+constexpr UINT kCloseTimerMs = 60000;  // the balloon shows for one minute
+constexpr int kBalloonAlpha = 180;
+constexpr int kFadeSteps = 10;
 constexpr wchar_t kMainWindowClass[] = L"TfrmCantivo";
 // The designed place and size, replaced by the balloon's own before it is ever visible.
 constexpr int kDesignedLeft = 192;
@@ -152,7 +159,7 @@ void TfrmCantivo::Save1Click() {
     HideInfo();
 }
 
-void TfrmCantivo::Exit1Click() { Close(); }
+void TfrmCantivo::Exit1Click() { App().Terminate(); }
 
 void TfrmCantivo::CloseTimerTimer() {
     HideInfo();
@@ -198,7 +205,11 @@ void TfrmCantivo::SetClientSize() { Place(view_.WindowBounds(), HWND_TOPMOST); }
 
 void TfrmCantivo::FormShow() {
     GetTextSize();
-    // Hidden on every show, so the program never has a taskbar button.
+    // The application window is shown in the window layer and hidden here on purpose. The
+    // layer serves any window: it shows the application window, which carries the program's
+    // taskbar button, when the first window becomes visible (Window::Show). Only the tray shell
+    // knows that this program wants no taskbar button, so it hides that window again on every
+    // show, here in the show handler, which runs before the balloon itself is shown.
     App().HideWindow();
     SetClientSize();
 }

@@ -6,21 +6,13 @@
 #include <string>
 
 #include "balloon/balloon_view.h"
-#include "onair/now_playing.h"
 #include "platform/popup_menu.h"
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "text/locale_texts.h"
+#include "text/now_playing.h"
 
 namespace cantivo {
-
-// The tray icon's callback message; its lParam is the mouse message over the icon.
-inline constexpr UINT kTrayIconMessage = WM_USER + 100;
-inline constexpr UINT kTrayIconId = 1;
-inline constexpr UINT_PTR kCloseTimerId = 1;
-inline constexpr UINT kCloseTimerMs = 60000;  // the balloon shows for one minute
-inline constexpr int kBalloonAlpha = 180;
-inline constexpr int kFadeSteps = 10;
 
 // The main window: the tray icon and its menu, and the balloon that shows what is playing.
 // Each behaviour keeps the name it is known by; the balloon's own handlers pass on to its

@@ -59,9 +59,9 @@ void BalloonView::PaintButton(Canvas& canvas, bool lit) const {
 }
 
 void BalloonView::PaintTexts(Canvas& canvas, const NowPlayingRecord& song) const {
-    canvas.TextOut(geometry_.TimeAt().x, geometry_.TimeAt().y, song.TimeText);
-    canvas.TextOut(geometry_.MainAt().x, geometry_.MainAt().y, song.MainText);
-    canvas.TextOut(geometry_.SubAt().x, geometry_.SubAt().y, song.SubText);
+    canvas.PutText(geometry_.TimeAt().x, geometry_.TimeAt().y, song.TimeText);
+    canvas.PutText(geometry_.MainAt().x, geometry_.MainAt().y, song.MainText);
+    canvas.PutText(geometry_.SubAt().x, geometry_.SubAt().y, song.SubText);
 }
 
 }  // namespace cantivo

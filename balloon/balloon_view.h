@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "balloon/balloon_geometry.h"
-#include "onair/now_playing.h"
 #include "platform/canvas.h"
 #include "platform/gdi.h"
+#include "text/now_playing.h"
 
 namespace cantivo {
 
@@ -32,8 +32,6 @@ public:
 
     // Lays the balloon out for the song's texts, measured in the canvas's font.
     void Measure(Canvas& canvas, const NowPlayingRecord& song);
-    int TextWidth() const noexcept { return geometry_.W; }
-    int LineHeight() const noexcept { return geometry_.H; }
     // The window's place and size: the client area, above the work area's corner.
     RECT WindowBounds() const noexcept;
 

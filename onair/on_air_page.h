@@ -2,10 +2,14 @@
 
 #include <string_view>
 
-#include "onair/now_playing.h"
 #include "text/locale_texts.h"
+#include "text/now_playing.h"
 
 namespace cantivo {
+
+// The code page the on-air page is written in: Shift-JIS. The program keeps the page's bytes
+// as they are; only the error box, which quotes them, decodes them with it.
+inline constexpr unsigned kPageCodePage = 932;
 
 // Where the on-air page keeps its information.
 inline constexpr std::string_view kTimeMarker = "xxs2";

@@ -128,8 +128,7 @@ Request OpenPage(HINTERNET internet, std::string url) {
 // at the wrong places: a read that fails, or an end before the announced length, fails the
 // download. So does a page that outgrows kMaxPageBytes, as soon as it does.
 // Only what has arrived is read: a read of more waits, in some WinInets, until the buffer is
-// full, so a sender dripping a byte at a time would hold it far past the deadline. Asking
-// what has arrived waits for the next bytes, one receive time-out at most.
+// full, so a sender dripping a byte at a time would hold it far past the deadline.
 bool ReadPage(HINTERNET page, MemoryStream& stream, ULONGLONG deadline) {
     DWORD announced = 0;
     const bool hasLength = NumberHeader(page, HTTP_QUERY_CONTENT_LENGTH, announced);
@@ -156,15 +155,23 @@ bool ReadPage(HINTERNET page, MemoryStream& stream, ULONGLONG deadline) {
     return !hasLength || received == announced;
 }
 
-// One Get's download, on a thread of its own: the program's thread waits for it
-// kGetTimeLimitMs at most, then goes on without it. Its handles are its own to close, when
-// WinInet gives it back the thread: closed from another thread, a handle does not end a call
-// blocked on it in every WinInet, and its number may by then be another handle's. What ends
-// a download given up on is its own deadline, checked after each arrival, or WinInet's
-// receive time-out when nothing arrives.
+// One Get's download, on a thread of its own: the program's thread waits for it until the
+// Get's deadline, then goes on without it. Its handles are its own to close, when WinInet
+// gives it back the thread: closed from another thread, a handle does not end a call blocked
+// on it in every WinInet, and its number may by then be another handle's.
+//
+// So nothing but the download itself can stop one given up on. It ends, and lets go of its
+// memory, at the first of these:
+// - its own deadline, the one the program's thread gave up at, checked in ReadPage before
+//   each wait for more of the body: the first bytes that arrive after it end the download;
+// - WinInet's receive time-out (kNetworkTimeoutMs) when nothing arrives at all;
+// - the sender hanging up.
+// A sender that drips the answer's headers holds it until they are whole, as WinInet reads
+// them inside HttpSendRequest, out of the download's reach. Until it has ended, the runner
+// starts no other download (GetHtmlSource).
 class Download final : public TimedTask {
 public:
-    explicit Download(std::string url) : url_(std::move(url)), deadline_(::GetTickCount64() + kGetTimeLimitMs) {}
+    Download(std::string url, ULONGLONG deadline) : url_(std::move(url)), deadline_(deadline) {}
 
     void Run() noexcept override {
         try {
@@ -206,11 +213,14 @@ bool InternetConnected() {
 bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
     if (!WinInet()) return false;
     // One download at a time in the whole process: one given up on still holds a connection
-    // to the station, and WinInet allows a process only a few to one server. A Get made while
-    // it lives ends at once, as a given-up one does, rather than wait another minute.
+    // to the station (what ends it: see Download), and WinInet allows a process only a few to
+    // one server. A Get made while it lives ends at once, as a given-up one does, rather than
+    // wait another minute.
     static TaskRunner downloads;
-    auto download = std::make_shared<Download>(url);
-    if (downloads.Run(download, kGetTimeLimitMs) != TaskOutcome::kDone) return false;
+    // One deadline for both: the download reads no more after it, the caller waits no longer.
+    const ULONGLONG deadline = ::GetTickCount64() + kGetTimeLimitMs;
+    auto download = std::make_shared<Download>(url, deadline);
+    if (downloads.Run(download, deadline) != TaskOutcome::kDone) return false;
     return download->Deliver(stream);
 }
 

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "platform/error_box.h"
-#include "platform/window.h"
 #include "text/error.h"
 
 namespace cantivo {
@@ -43,7 +42,7 @@ private:
 
 }  // namespace
 
-Application::Application(HINSTANCE instance) : instance_(instance) {
+Application::Application(HINSTANCE instance, unsigned pageCodePage) : instance_(instance), pageCodePage_(pageCodePage) {
     icon_ = ::LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId));
     if (!icon_) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);
     smallIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
@@ -68,9 +67,9 @@ Application::~Application() {
 }
 
 LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    // A close request to the application window closes the main window.
+    // A close request to the application window ends the program, as one to the main window does.
     if (message == WM_CLOSE) {
-        if (mainWindow_) mainWindow_->Close();
+        Terminate();
         return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
@@ -118,7 +117,7 @@ void Application::HideWindow() noexcept { ::ShowWindow(window_.Get(), SW_HIDE); 
 
 void Application::ShowErrorBox(const CantivoError& error) noexcept {
     try {
-        std::wstring text = ErrorBoxText(error);
+        std::wstring text = ErrorBoxText(error, pageCodePage_);
         HWND active = ::GetActiveWindow();
         {
             DisabledWindows disabled;

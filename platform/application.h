@@ -10,10 +10,8 @@
 
 namespace cantivo {
 
-class Window;
-
-// The program's title: the application window's text, the main window's caption, the tray
-// tip and the error box's title.
+// The program's title: the application window's text, the main window's caption (which the
+// "not connected." box shows as its text), the tray tip and the error box's title.
 inline constexpr char kApplicationTitle[] = "Cantivo";
 inline constexpr wchar_t kApplicationTitleW[] = L"Cantivo";
 
@@ -29,7 +27,8 @@ using WindowHandle = UniqueHandle<WindowHandleTraits>;
 // ending flag, and the error box.
 class Application : private BoundWindow {
 public:
-    explicit Application(HINSTANCE instance);
+    // pageCodePage: the code page of the page bytes that an error quotes, for the error box.
+    Application(HINSTANCE instance, unsigned pageCodePage);
     ~Application() override;
 
     HINSTANCE Instance() const noexcept { return instance_; }
@@ -39,16 +38,14 @@ public:
     // image into it.
     HICON SmallIcon() const noexcept { return smallIcon_; }
     HWND Handle() const noexcept { return window_.Get(); }
-    // The window whose close ends the program; a window leaving clears it (see ~Window).
-    void SetMainWindow(Window* window) noexcept { mainWindow_ = window; }
-    Window* MainWindow() const noexcept { return mainWindow_; }
 
     // Handles events until a quit request has been met.
     void Run();
     // Handles the pending events, including any that arrive meanwhile, then returns.
     void ProcessMessages();
+    // Ends the program once the current handler has returned: the way every close request
+    // (the menu's Exit, the system's to either window) goes.
     void Terminate() noexcept;
-    bool Terminated() const noexcept { return terminated_; }
 
     // Shown once, without activation, when the first window becomes visible.
     void NoteWindowShowing() noexcept;
@@ -68,10 +65,10 @@ private:
     bool Deliver(const MSG& message);
 
     HINSTANCE instance_;
+    unsigned pageCodePage_;
     HICON icon_ = nullptr;  // shared: the system owns both icons and frees them with the process
     HICON smallIcon_ = nullptr;
     WindowHandle window_;
-    Window* mainWindow_ = nullptr;
     bool terminated_ = false;
     bool windowShownOnce_ = false;
 };

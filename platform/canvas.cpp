@@ -105,7 +105,7 @@ SIZE Canvas::TextExtent(std::string_view bytes) {
     return size;
 }
 
-void Canvas::TextOut(int x, int y, std::string_view bytes) {
+void Canvas::PutText(int x, int y, std::string_view bytes) {
     SIZE size = TextExtent(bytes);
     RECT cell{x, y, x + size.cx, y + size.cy};
     ::ExtTextOutA(Prepare(), x, y, ETO_OPAQUE, &cell, bytes.data(), static_cast<UINT>(ByteCount(bytes)), nullptr);

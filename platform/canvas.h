@@ -28,7 +28,6 @@ public:
 
     void SetPenColor(COLORREF color) noexcept;
     void SetBrushColor(COLORREF color) noexcept;
-    COLORREF BrushColor() const noexcept { return brushColor_; }
     void SetFont(HFONT font, COLORREF textColor) noexcept;
 
     void Rectangle(int x1, int y1, int x2, int y2);
@@ -36,8 +35,9 @@ public:
     void Polygon(const POINT* points, int count);
     void Polyline(const POINT* points, int count);
     // The text's cell is filled with the brush colour; the bytes go to the ANSI call whole,
-    // read in the font's character set.
-    void TextOut(int x, int y, std::string_view bytes);
+    // read in the font's character set. (Not named TextOut: <windows.h> turns that name into
+    // TextOutA or TextOutW.)
+    void PutText(int x, int y, std::string_view bytes);
     int TextWidth(std::string_view bytes);
     int TextHeight(std::string_view bytes);
 

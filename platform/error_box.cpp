@@ -5,9 +5,9 @@
 
 namespace cantivo {
 
-std::wstring ErrorBoxText(const CantivoError& error) {
+std::wstring ErrorBoxText(const CantivoError& error, unsigned pageCodePage) {
     std::wstring text = WideFromUtf8(error.Before());
-    text += WideFromCodePage(error.PageBytes(), kPageCodePage);
+    text += WideFromCodePage(error.PageBytes(), pageCodePage);
     text += WideFromUtf8(error.After());
     if (WithFullStop(error.Message()).size() != error.Message().size()) text += L'.';
     return text;

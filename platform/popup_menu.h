@@ -29,10 +29,10 @@ public:
     // Opens with its top-left corner at the screen point; either button selects. Returns when
     // the menu has closed: the chosen item's handler runs afterwards, as an event of its own.
     void Open(POINT at);
-    // The chosen command's event: runs the item's handler if the item is enabled.
-    void Choose(UINT commandId);
 
 private:
+    // The chosen command's event: runs the item's handler if the item is enabled.
+    void Choose(UINT commandId);
     bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     std::deque<PopupMenuItem> items_;  // a deque, so references to items stay valid

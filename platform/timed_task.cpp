@@ -16,9 +16,9 @@ DWORD WINAPI RunTask(void* parameter) noexcept {
 
 bool Signalled(HANDLE object) noexcept { return ::WaitForSingleObject(object, 0) == WAIT_OBJECT_0; }
 
-// Waits for object limitMs at most, answering sent messages meanwhile; true when it is signalled.
-bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) noexcept {
-    const ULONGLONG deadline = ::GetTickCount64() + limitMs;
+// Waits for object until deadline at the latest, answering sent messages meanwhile; true when
+// it is signalled.
+bool WaitAnsweringSentMessages(HANDLE object, ULONGLONG deadline) noexcept {
     for (;;) {
         const ULONGLONG now = ::GetTickCount64();
         const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
@@ -35,7 +35,7 @@ bool WaitAnsweringSentMessages(HANDLE object, DWORD limitMs) noexcept {
 
 bool TaskRunner::Busy() const noexcept { return waiting_ || (lateThread_ && !Signalled(lateThread_.Get())); }
 
-TaskOutcome TaskRunner::Run(const std::shared_ptr<TimedTask>& task, DWORD limitMs) noexcept {
+TaskOutcome TaskRunner::Run(const std::shared_ptr<TimedTask>& task, ULONGLONG deadline) noexcept {
     if (Busy()) return TaskOutcome::kBusy;
     lateThread_.Reset();
     auto* share = new (std::nothrow) std::shared_ptr<TimedTask>(task);
@@ -46,7 +46,7 @@ TaskOutcome TaskRunner::Run(const std::shared_ptr<TimedTask>& task, DWORD limitM
         return TaskOutcome::kNotStarted;
     }
     waiting_ = true;
-    const bool ended = WaitAnsweringSentMessages(thread.Get(), limitMs);
+    const bool ended = WaitAnsweringSentMessages(thread.Get(), deadline);
     waiting_ = false;
     if (ended) return TaskOutcome::kDone;
     lateThread_ = std::move(thread);

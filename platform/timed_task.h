@@ -39,9 +39,10 @@ public:
     TaskRunner(const TaskRunner&) = delete;
     TaskRunner& operator=(const TaskRunner&) = delete;
 
-    // Runs task and waits for it limitMs at most. The thread holds a share of the task, so the
-    // task lives as long as either of them needs it.
-    TaskOutcome Run(const std::shared_ptr<TimedTask>& task, DWORD limitMs) noexcept;
+    // Runs task and waits for it until deadline (a GetTickCount64 time) at the latest, so that
+    // a task with a deadline of its own and its caller give up at the same moment. The thread
+    // holds a share of the task, so the task lives as long as either of them needs it.
+    TaskOutcome Run(const std::shared_ptr<TimedTask>& task, ULONGLONG deadline) noexcept;
 
 private:
     bool Busy() const noexcept;

@@ -18,7 +18,6 @@ public:
     // A real change stops the timer and, when now enabled, starts a full interval. Fails with
     // "タイマーを取得できません" (the flag already set) when the system has no timer to give.
     void SetEnabled(bool enabled);
-    bool Enabled() const noexcept { return enabled_; }
 
 private:
     bool OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

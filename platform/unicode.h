@@ -7,9 +7,6 @@
 
 namespace cantivo {
 
-// The code page the on-air page is written in: Shift-JIS.
-inline constexpr UINT kPageCodePage = 932;
-
 std::wstring WideFromCodePage(std::string_view bytes, UINT codePage);
 
 // UTF-8 and back, losing nothing of a Windows name: a surrogate without its pair, which a

@@ -50,7 +50,6 @@ WindowPart::~WindowPart() {
 Window::Window(Application& application) : application_(application), cursor_(::LoadCursorA(nullptr, IDC_ARROW)) {}
 
 Window::~Window() {
-    if (application_.MainWindow() == this) application_.SetMainWindow(nullptr);
     if (!handle_) return;
     HWND window = handle_;
     Release(window);
@@ -124,7 +123,7 @@ LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETCURSOR:
             if (SetCursorFromMessage(lParam)) return TRUE;
             break;
-        case WM_CLOSE: Close(); return 0;
+        case WM_CLOSE: application_.Terminate(); return 0;
         case WM_QUERYENDSESSION: return TRUE;
         default: break;
     }
@@ -181,8 +180,6 @@ void Window::Show() {
 void Window::Hide() noexcept {
     if (Visible()) ::ShowWindow(handle_, SW_HIDE);
 }
-
-void Window::Close() noexcept { application_.Terminate(); }
 
 void Window::Place(const RECT& bounds, HWND insertAfter) noexcept {
     ::SetWindowPos(handle_, insertAfter, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,

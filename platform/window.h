@@ -69,22 +69,22 @@ public:
     // activated and raised. Already visible: only raised.
     void Show();
     void Hide() noexcept;
-    // Ends the program once the current handler has returned.
-    void Close() noexcept;
 
     // Moves, sizes and stacks the window in one step, without activating it.
     void Place(const RECT& bounds, HWND insertAfter) noexcept;
 
-    void SetBackgroundColor(COLORREF color) noexcept;
-    void SetCursor(HCURSOR cursor) noexcept;
-    void SetFont(HFONT font) noexcept;
-    void SetDoubleBuffered(bool doubleBuffered) noexcept { doubleBuffered_ = doubleBuffered; }
     Canvas& Surface() noexcept { return canvas_; }
 
     // The pointer's screen position in this window's client coordinates.
     POINT PointerInClient() const;
 
 protected:
+    // The window's looks are its own class's to set.
+    void SetBackgroundColor(COLORREF color) noexcept;
+    void SetCursor(HCURSOR cursor) noexcept;
+    void SetFont(HFONT font) noexcept;
+    void SetDoubleBuffered(bool doubleBuffered) noexcept { doubleBuffered_ = doubleBuffered; }
+
     virtual void OnCreate() {}
     virtual void OnDestroy() {}
     virtual void OnShow() {}

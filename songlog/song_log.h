@@ -3,10 +3,10 @@
 #include <string>
 #include <string_view>
 
-#include "onair/now_playing.h"
 #include "text/file_layer.h"
 #include "text/local_clock.h"
 #include "text/locale_texts.h"
+#include "text/now_playing.h"
 
 namespace cantivo {
 

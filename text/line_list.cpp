@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "text/error.h"
-#include "text/file_layer.h"
 
 namespace cantivo {
 
@@ -49,14 +48,6 @@ std::string LineList::GetText() const {
 const std::string& LineList::Get(long long index) const {
     if (index < 0 || index >= static_cast<long long>(lines_.size())) throw ListIndexError(index);
     return lines_[static_cast<size_t>(index)];
-}
-
-void LineList::LoadFromFile(FileLayer& files, const std::string& path) {
-    SetText(files.ReadAll(path));
-}
-
-void LineList::SaveToFile(FileLayer& files, const std::string& path) const {
-    files.WriteAll(path, GetText());
 }
 
 }  // namespace cantivo

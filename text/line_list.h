@@ -6,8 +6,6 @@
 
 namespace cantivo {
 
-class FileLayer;
-
 // What a zero byte means when a block of bytes is split into lines.
 enum class ZeroByte {
     EndsText,  // the first zero byte and everything after it are ignored
@@ -29,9 +27,6 @@ public:
     const std::string& Get(long long index) const;
     void Append(std::string_view line) { lines_.emplace_back(line); }
     void Clear() noexcept { lines_.clear(); }
-
-    void LoadFromFile(FileLayer& files, const std::string& path);
-    void SaveToFile(FileLayer& files, const std::string& path) const;
 
     const std::vector<std::string>& Lines() const noexcept { return lines_; }
 

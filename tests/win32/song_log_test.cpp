@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hold_file.h"
+#include "platform/executable_path.h"
 #include "platform/kernel_handle.h"
 #include "platform/unicode.h"
 #include "songlog/log_path_win32.h"

@@ -26,6 +26,9 @@ private:
     std::atomic<DWORD>& freedOn_;
 };
 
+// The deadline limitMs from now, as the runner takes it.
+ULONGLONG MsFromNow(DWORD limitMs) { return ::GetTickCount64() + limitMs; }
+
 bool WaitUntil(const std::atomic<DWORD>& value, DWORD limitMs) {
     for (DWORD waited = 0; value == 0; waited += 10) {
         if (waited >= limitMs) return false;
@@ -38,7 +41,7 @@ TEST(TaskRunnerTest, ATaskInTimeIsTheCallersToReadAndFreedByIt) {
     std::atomic<DWORD> freedOn{0};
     TaskRunner runner;
     auto task = std::make_shared<SleepingTask>(10, freedOn);
-    ASSERT_EQ(runner.Run(task, 5000), TaskOutcome::kDone);
+    ASSERT_EQ(runner.Run(task, MsFromNow(5000)), TaskOutcome::kDone);
     EXPECT_TRUE(task->ran);
     EXPECT_EQ(task.use_count(), 1);  // the thread's share is gone with the thread
     task.reset();
@@ -49,14 +52,14 @@ TEST(TaskRunnerTest, ALateTaskIsFreedOnItsOwnThreadAndKeepsTheRunnerBusyUntilThe
     std::atomic<DWORD> freedOn{0};
     TaskRunner runner;
     auto late = std::make_shared<SleepingTask>(500, freedOn);
-    ASSERT_EQ(runner.Run(late, 50), TaskOutcome::kLate);
+    ASSERT_EQ(runner.Run(late, MsFromNow(50)), TaskOutcome::kLate);
     late.reset();  // the caller lets go at once; the thread still holds its share
     EXPECT_EQ(freedOn, 0u);
 
     // While it lives, no other task starts.
     std::atomic<DWORD> otherFreedOn{0};
     auto other = std::make_shared<SleepingTask>(0, otherFreedOn);
-    EXPECT_EQ(runner.Run(other, 5000), TaskOutcome::kBusy);
+    EXPECT_EQ(runner.Run(other, MsFromNow(5000)), TaskOutcome::kBusy);
     EXPECT_FALSE(other->ran);
 
     ASSERT_TRUE(WaitUntil(freedOn, 5000));
@@ -64,7 +67,7 @@ TEST(TaskRunnerTest, ALateTaskIsFreedOnItsOwnThreadAndKeepsTheRunnerBusyUntilThe
     // The thread ends just after it frees the task; then the runner takes tasks again.
     TaskOutcome outcome = TaskOutcome::kBusy;
     for (int tries = 0; outcome == TaskOutcome::kBusy && tries < 500; ++tries) {
-        outcome = runner.Run(other, 5000);
+        outcome = runner.Run(other, MsFromNow(5000));
         if (outcome == TaskOutcome::kBusy) ::Sleep(10);
     }
     EXPECT_EQ(outcome, TaskOutcome::kDone);
@@ -103,7 +106,7 @@ TEST(TaskRunnerTest, MessagesSentWhileWaitingAreAnsweredAndPostedOnesStayQueued)
     std::atomic<DWORD> freedOn{0};
     TaskRunner runner;
     auto task = std::make_shared<SleepingTask>(3000, freedOn);
-    EXPECT_EQ(runner.Run(task, 10000), TaskOutcome::kDone);
+    EXPECT_EQ(runner.Run(task, MsFromNow(10000)), TaskOutcome::kDone);
     EXPECT_TRUE(task->ran);
     // The sender was answered while the task still ran, not after it.
     EXPECT_EQ(::WaitForSingleObject(sender, 0), WAIT_OBJECT_0);
