@@ -3,6 +3,7 @@
 #include "onair/memory_stream.h"
 #include "onair/on_air_page.h"
 #include "onair/page_download.h"
+#include "platform/application_title.h"
 
 namespace cantivo {
 
@@ -10,11 +11,9 @@ std::string DefaultOnAirUrl() { return "http://" CANTIVO_STATION_HOST "/PC/FM/KA
 
 bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlayingRecord& nowPlaying) {
     if (!InternetConnected()) {
-        // The text and the title are this way round on purpose: the box says its owner's
-        // caption, the program's title, under the title "not connected.", as users know it.
-        char caption[256] = {};
-        ::GetWindowTextA(owner, caption, static_cast<int>(sizeof caption));
-        ::MessageBoxA(owner, caption, "not connected.", MB_OK);
+        // The text and the title are this way round on purpose: the box says the program's
+        // name under the title "not connected.", as users have always seen it.
+        ::MessageBoxA(owner, kApplicationTitle, "not connected.", MB_OK);
         return false;
     }
     MemoryStream stream;

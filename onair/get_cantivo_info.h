@@ -13,7 +13,7 @@ namespace cantivo {
 std::string DefaultOnAirUrl();
 
 // Fetches the on-air page and takes the song from it. Offline, it shows the "not connected."
-// box owned by owner, with owner's caption as its text, and returns false. nowPlaying changes only when the page held the song:
+// box owned by owner and returns false. nowPlaying changes only when the page held the song:
 // on false, or when an error unwinds, it is exactly as it was.
 bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlayingRecord& nowPlaying);
 

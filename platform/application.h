@@ -4,16 +4,12 @@
 
 #include <string>
 
+#include "platform/application_title.h"
 #include "platform/bound_window.h"
 #include "platform/unique_handle.h"
 #include "text/error.h"
 
 namespace cantivo {
-
-// The program's title: the application window's text, the main window's caption (which the
-// "not connected." box shows as its text), the tray tip and the error box's title.
-inline constexpr char kApplicationTitle[] = "Cantivo";
-inline constexpr wchar_t kApplicationTitleW[] = L"Cantivo";
 
 struct WindowHandleTraits {
     using Type = HWND;
