@@ -9,12 +9,13 @@
 #include "songlog/song_log.h"
 #include "text/file_layer.h"
 #include "text/local_clock.h"
+#include "wire_facts.h"
 
 namespace cantivo {
 
 namespace {
 
-constexpr wchar_t kMainWindowClass[] = L"TfrmCantivo";
+constexpr wchar_t kMainWindowClass[] = CANTIVO_MAIN_WINDOW_CLASS;
 // The designed place and size, replaced by the balloon's own before it is ever visible.
 constexpr int kDesignedLeft = 192;
 constexpr int kDesignedTop = 107;

@@ -11,11 +11,12 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "text/locale_texts.h"
+#include "wire_facts.h"
 
 namespace cantivo {
 
 // The tray icon's callback message; its lParam is the mouse message over the icon.
-inline constexpr UINT kTrayIconMessage = WM_USER + 100;
+inline constexpr UINT kTrayIconMessage = WM_USER + CANTIVO_TRAY_MESSAGE_ABOVE_WM_USER;
 inline constexpr UINT kTrayIconId = 1;
 inline constexpr UINT_PTR kCloseTimerId = 1;
 inline constexpr UINT kCloseTimerMs = 60000;  // the balloon shows for one minute
