@@ -7,9 +7,10 @@ import time
 import pytest
 from PIL import Image
 
-from session import SCREEN_SIZE as SCREEN, wait_for
+from session import wait_for
 from shown_balloon import Balloon, drawn_ink
 from tray import EXIT, GET
+from xvfb import SCREEN_SIZE as SCREEN
 
 FILL = (206, 255, 255)
 OUTLINE = (49, 101, 255)

@@ -58,6 +58,12 @@ LWA_ALPHA = 2
 IDOK = 1
 
 
+def page_bytes(name):
+    """The bytes of a page under tests/pages."""
+    with open(os.path.join(PAGES, name), "rb") as f:
+        return f.read()
+
+
 def windows_path(path):
     """The path as a program in the prefix sees it: Wine maps drive Z: to the Unix root."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
@@ -109,6 +115,17 @@ class Program:
     def serve(self, page):
         """The station serves page from now on (a file name under tests/pages or a path)."""
         self.station.page_file = page if os.path.isabs(page) else os.path.join(PAGES, page)
+
+    def serve_as(self, setup, folder, name):
+        """The station answers as setup says: ("page", BYTES), written to folder/name.html and
+        served as the on-air page, or a misbehaviour and its arguments (Station.misbehave)."""
+        if setup[0] == "page":
+            path = os.path.join(folder, name + ".html")
+            with open(path, "wb") as f:
+                f.write(setup[1])
+            self.serve(path)
+        else:
+            self.station.misbehave(*setup)
 
     def running(self):
         return self.process is not None and self.process.poll() is None
