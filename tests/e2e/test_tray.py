@@ -82,6 +82,7 @@ def test_icon_ignores_what_is_not_a_double_click_or_right_press(start, desktop, 
     assert len(program.on_air_requests()) == 1
 
 
+@pytest.mark.also_in_configs("dpi-")
 def test_double_click_shows_the_balloon_and_the_menu_then_offers_save(start, desktop):
     program = start()
     menu = program.open_menu()
