@@ -1,7 +1,7 @@
 """What changes with the user's configuration (tests/harness/configs.py, chosen with --config):
 the locale's morning and afternoon words, the screen's resolution, the work area and the
-monitors. Tests marked `configs` run only in the configurations they name; the others run in the
-default configuration too."""
+monitors. Tests marked `only_in_configs` run only in the configurations they name; those marked
+`also_in_configs` run in the default configuration too (tests/e2e/pytest.ini)."""
 
 import os
 

@@ -134,6 +134,7 @@ class Session:
         self.prefix_name = prefix_name
         self.display = display
         self.offline = offline
+        # Also set after construction, before start(): a SwitchableNetwork (netswitch.py).
         self.network = network
         self.persistent_server = persistent_server
         self.lock_wait = lock_wait
@@ -144,7 +145,6 @@ class Session:
         self.probe = None
         self.scratch = None
         self._lock = None
-        # Set before start(), a SwitchableNetwork (netswitch.py) every process runs in.
 
     def start(self):
         if not os.path.isfile(self.probe_exe):
