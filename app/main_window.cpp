@@ -9,19 +9,20 @@
 #include "songlog/song_log.h"
 #include "text/file_layer.h"
 #include "text/local_clock.h"
+#include "wire_facts.h"
 
 namespace cantivo {
 
 namespace {
 
 // The tray icon's callback message; its lParam is the mouse message over the icon.
-constexpr UINT kTrayIconMessage = WM_USER + 100;
+constexpr UINT kTrayIconMessage = WM_USER + CANTIVO_TRAY_MESSAGE_ABOVE_WM_USER;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT_PTR kCloseTimerId = 1;
 constexpr UINT kCloseTimerMs = 60000;  // the balloon shows for one minute
 constexpr int kBalloonAlpha = 180;
 constexpr int kFadeSteps = 10;
-constexpr wchar_t kMainWindowClass[] = L"TfrmCantivo";
+constexpr wchar_t kMainWindowClass[] = CANTIVO_MAIN_WINDOW_CLASS;
 // The designed place and size, replaced by the balloon's own before it is ever visible.
 constexpr int kDesignedLeft = 192;
 constexpr int kDesignedTop = 107;

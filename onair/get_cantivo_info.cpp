@@ -4,10 +4,11 @@
 #include "onair/on_air_page.h"
 #include "onair/page_download.h"
 #include "platform/application_title.h"
+#include "wire_facts.h"
 
 namespace cantivo {
 
-std::string DefaultOnAirUrl() { return "http://" CANTIVO_STATION_HOST "/PC/FM/KALO-FM/onair.asp"; }
+std::string DefaultOnAirUrl() { return "http://" CANTIVO_STATION_HOST CANTIVO_ON_AIR_PATH; }
 
 bool GetCantivoInfo(HWND owner, const std::string& url, const LocaleTexts& locale, NowPlayingRecord& nowPlaying) {
     if (!InternetConnected()) {

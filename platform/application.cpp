@@ -4,12 +4,13 @@
 
 #include "platform/error_box.h"
 #include "text/error.h"
+#include "wire_facts.h"
 
 namespace cantivo {
 
 namespace {
 
-constexpr wchar_t kApplicationWindowClass[] = L"CantivoApplication";
+constexpr wchar_t kApplicationWindowClass[] = CANTIVO_APPLICATION_WINDOW_CLASS;
 constexpr int kMainIconId = 1;
 
 // The program's visible, enabled top-level windows are disabled while a box is open.

@@ -4,10 +4,6 @@
 
 namespace cantivo {
 
-// What every window of the program is bound to: the C++ object that handles its messages.
-// There is one binding path. The object comes as the window's creation parameter and is bound
-// at WM_NCCREATE, the first message, so even the creation handlers find it; it is unbound
-// after WM_NCDESTROY, the last one. Copying is barred: the window holds the object's address.
 // A window class: its name, and what the system does for its windows unasked.
 struct WindowClass {
     const wchar_t* name = nullptr;
@@ -16,6 +12,10 @@ struct WindowClass {
     HCURSOR cursor = nullptr;
 };
 
+// What every window of the program is bound to: the C++ object that handles its messages.
+// There is one binding path. The object comes as the window's creation parameter and is bound
+// at WM_NCCREATE, the first message, so even the creation handlers find it; it is unbound
+// after WM_NCDESTROY, the last one. Copying is barred: the window holds the object's address.
 class BoundWindow {
 public:
     BoundWindow() = default;

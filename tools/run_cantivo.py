@@ -97,7 +97,7 @@ def prepare(desktop, args, headless):
                                               else "the demo shows what is on it"))
     station = None
     if args.demo:
-        station = Station(page_file=os.path.join(ROOT, SAMPLE_PAGE)).start()
+        station = Station(desktop.wire.on_air_path, page_file=os.path.join(ROOT, SAMPLE_PAGE)).start()
         say("the demo station: %s, serving %s" % (station.proxy, SAMPLE_PAGE))
     return Program(desktop, os.path.dirname(desktop.exe), station)
 

@@ -5,8 +5,12 @@ whole run, and a fresh program folder per test.
     /usr/bin/python3 -m pytest tests/e2e -k save_writes       # some
     /usr/bin/python3 -m pytest tests/e2e --build-dir DIR      # another win64 build
     /usr/bin/python3 -m pytest tests/e2e --exe EXE            # another cantivo.exe (the release's)
-    /usr/bin/python3 -m pytest tests/e2e --config dpi-144     # the checks that matter there, in
+    /usr/bin/python3 -m pytest tests/e2e --config dpi-144     # the tests marked for it, in
                                                               # another configuration (configs.py)
+
+A test runs in a configuration by its marker (pytest.ini): only_in_configs(NAMES) for one that
+checks what only those configurations have, also_in_configs(NAMES) for one of the default run
+whose subject the configuration changes. Every other test runs in the default configuration only.
 
 They need build/win64 built (the probe, and cantivo.exe unless --exe names another).
 Screenshots and, for a failed test, the state the probe saw, go to build/e2e-artifacts/<test>/.
@@ -24,25 +28,11 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))  # make_pages: the page builders
 
-from configs import CONFIGS, ConfigDisplay, prepare_prefix  # noqa: E402
+from configs import CONFIGS, prepare_prefix, start_display  # noqa: E402
 from desktop import Desktop  # noqa: E402
 from wine import Wine  # noqa: E402
-from web_servers import StationNetwork, station_host  # noqa: E402
-
-# The checks each configuration runs besides those marked for it (@pytest.mark.configs): the
-# existing tests whose subject the configuration can change. Every other test runs in the
-# default configuration only.
-CONFIG_CHECKS = {
-    "western": ["test_shift_jis_texts_show_as_japanese_glyphs", "test_save_writes_the_song_once_beside_the_exe",
-                "test_a_time_that_does_not_read_shows_an_error_and_the_program_goes_on",
-                "test_a_save_that_cannot_write_says_so_and_keeps_the_balloon",
-                "test_the_time_line_reads_with_the_locales_words"],
-    "dpi": ["test_the_balloon_is_sized_placed_and_painted_from_its_texts",
-            "test_double_click_shows_the_balloon_and_the_menu_then_offers_save",
-            "test_the_close_button_lights_under_the_pointer_with_the_hand_cursor",
-            "test_the_icon_has_an_image_for_each_tray_size",
-            "test_the_tray_shows_the_icons_image_of_its_own_size"],
-}
+from web_servers import StationNetwork  # noqa: E402
+from wire_facts import WireFacts  # noqa: E402
 
 
 def pytest_addoption(parser):
@@ -57,29 +47,44 @@ def pytest_addoption(parser):
     group.addoption("--artifacts", default=os.path.join(ROOT, "build", "e2e-artifacts"),
                     help="where screenshots go")
     group.addoption("--config", choices=sorted(CONFIGS),
-                    help="run the checks that matter in this configuration (tests/harness/configs.py), in a "
-                         "Wine session set up for it, instead of the whole suite in the default one")
+                    help="run the tests marked for this configuration (tests/harness/configs.py), in a Wine "
+                         "session set up for it, instead of the whole suite in the default one")
 
 
-def pytest_configure(config):
-    config.addinivalue_line("markers", "configs(*names): runs only with --config, in the configurations named "
-                                       "(a name ending in - takes every configuration it begins)")
+CONFIG_MARKERS = ("only_in_configs", "also_in_configs")
 
 
-def _config_wants(item, name):
-    marker = item.get_closest_marker("configs")
-    if marker:
-        return any(name == wanted or (wanted.endswith("-") and name.startswith(wanted)) for wanted in marker.args)
-    checks = CONFIG_CHECKS.get(name, []) + CONFIG_CHECKS.get(name.split("-")[0], [])
-    return any(item.originalname == check or item.originalname.startswith(check + "_") for check in checks)
+def _named(marker_name, config_name):
+    """Whether a marker's name takes the configuration: the name itself, or a prefix of it
+    ending in "-"."""
+    return config_name == marker_name or (marker_name.endswith("-") and config_name.startswith(marker_name))
+
+
+def _configs_of(item):
+    """The configurations the item's markers name, or raises on a name that takes none."""
+    names = [name for marker in CONFIG_MARKERS for m in item.iter_markers(marker) for name in m.args]
+    for name in names:
+        if not any(_named(name, config) for config in CONFIGS):
+            raise pytest.UsageError("%s is marked for the configuration %r, which is none of %s (tests/harness/"
+                                    "configs.py)" % (item.nodeid, name, ", ".join(sorted(CONFIGS))))
+    return names
+
+
+def _runs_in(item, config_name):
+    """Whether the item runs in the configuration (None: the default one)."""
+    if config_name is None:
+        return item.get_closest_marker("only_in_configs") is None
+    return any(_named(name, config_name) for name in _configs_of(item))
 
 
 def pytest_collection_modifyitems(config, items):
     name = config.getoption("--config")
-    if name:
-        keep = [item for item in items if _config_wants(item, name)]
-    else:
-        keep = [item for item in items if not item.get_closest_marker("configs")]
+    for item in items:
+        _configs_of(item)
+    keep = [item for item in items if _runs_in(item, name)]
+    if name and not keep:
+        raise pytest.UsageError("--config %s: none of the %d tests collected is marked for it (only_in_configs or "
+                                "also_in_configs, tests/e2e/pytest.ini)" % (name, len(items)))
     dropped = [item for item in items if item not in keep]
     if dropped:
         config.hook.pytest_deselected(items=dropped)
@@ -124,7 +129,7 @@ def desktop(pytestconfig, artifacts_root, config):
         finally:
             session.stop()
         return
-    display = ConfigDisplay(config).start()
+    display = start_display(config)
     session = None
     try:
         prepare_prefix(Wine(pytestconfig.getoption("--wine-dir"), say=print), config)
@@ -155,7 +160,7 @@ def web_desktop(pytestconfig, artifacts_root):
     uses it: it ends with that module rather than idle through the others."""
     build_dir = pytestconfig.getoption("--build-dir")
     folder = os.path.join(artifacts_root, "web")
-    network = StationNetwork(folder, station_host(build_dir))
+    network = StationNetwork(folder, WireFacts.of(build_dir))
     session = Desktop(build_dir, pytestconfig.getoption("--wine-dir"), folder, exe=pytestconfig.getoption("--exe"),
                       network=network, prefix_name="prefix-e2e-web")
     try:

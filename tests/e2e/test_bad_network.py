@@ -15,7 +15,7 @@ import os
 import time
 
 import processes
-from desktop import PAGES, TRAY_MESSAGE, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN
+from desktop import PAGES, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN
 from session import wait_for
 from tray import EXIT, GET
 
@@ -116,8 +116,8 @@ def test_tray_messages_sent_during_a_get_start_no_get_and_the_menu_opens_after_i
     wait_for(lambda: len(program.on_air_requests()) > requests_before, what="the Get to reach the station")
 
     # As a shell that sends the icon's messages: both are answered while the Get waits.
-    assert program.send(TRAY_MESSAGE, 1, WM_LBUTTONDBLCLK)["answered"]
-    assert program.send(TRAY_MESSAGE, 1, WM_RBUTTONDOWN)["answered"]
+    assert program.send(desktop.wire.tray_message, 1, WM_LBUTTONDBLCLK)["answered"]
+    assert program.send(desktop.wire.tray_message, 1, WM_RBUTTONDOWN)["answered"]
     assert program.menus() == []
 
     # The Get ends (the station hangs up mid-body: nothing to show), then the menu opens.

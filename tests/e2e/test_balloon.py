@@ -7,9 +7,10 @@ import time
 import pytest
 from PIL import Image
 
-from session import SCREEN_SIZE as SCREEN, wait_for
+from session import wait_for
 from shown_balloon import Balloon, drawn_ink
 from tray import EXIT, GET
+from xvfb import SCREEN_SIZE as SCREEN
 
 FILL = (206, 255, 255)
 OUTLINE = (49, 101, 255)
@@ -25,6 +26,7 @@ def rect_of(program):
     return tuple(program.main_window()["rect"])
 
 
+@pytest.mark.also_in_configs("dpi-")
 def test_the_balloon_is_sized_placed_and_painted_from_its_texts(start, desktop):
     program = start()
     balloon = show(program)
@@ -58,6 +60,7 @@ def test_the_balloon_is_sized_placed_and_painted_from_its_texts(start, desktop):
     assert pixel(width - 1, height - 1) == background
 
 
+@pytest.mark.also_in_configs("western")
 @pytest.mark.parametrize("cell, text", [(1, "春の海「序曲」"), (2, "カロＦＭ室内楽団／指揮：山田")],
                          ids=["main-text", "sub-text"])
 def test_shift_jis_texts_show_as_japanese_glyphs(start, desktop, cell, text):
@@ -89,6 +92,7 @@ def lit(desktop, balloon):
     return True if inside == {HOT_FILL} else False if inside == {FILL} else None
 
 
+@pytest.mark.also_in_configs("dpi-")
 def test_the_close_button_lights_under_the_pointer_with_the_hand_cursor(start, desktop, request):
     if desktop.exe_bits == 32:
         # Under Wine's 32-bit half the balloon's X window keeps X's own cursor, though a 32-bit

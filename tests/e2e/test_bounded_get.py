@@ -13,8 +13,8 @@ import time
 import pytest
 
 import processes
+from desktop import page_bytes
 from session import wait_for
-from test_hostile_pages import GOOD, serve
 from tray import EXIT, GET
 
 MAX_PAGE_BYTES = 4 * 1024 * 1024   # the program's cap on a page
@@ -23,6 +23,9 @@ DRIP_S = 25                        # one byte every so many seconds
 # What a Get may leave behind in resident memory once it is over (heap pages kept, WinInet's
 # buffers): well under the cap, so a page kept by mistake would show.
 MEMORY_KEPT = 3 * 1024 * 1024
+
+
+GOOD = page_bytes("good.html")
 
 
 def padded(size):
@@ -70,7 +73,7 @@ def test_a_get_is_bounded_in_memory_and_time(start, desktop, tmp_path, name, set
     program.close_balloon()
     level = processes.resident_bytes(pid)
 
-    serve(program, tmp_path, name, setup)
+    program.serve_as(setup, str(tmp_path), name)
     watch = MemoryWatch(pid)
     began = time.monotonic()
     program.double_click_icon()

@@ -1,7 +1,7 @@
 """What changes with the user's configuration (tests/harness/configs.py, chosen with --config):
 the locale's morning and afternoon words, the screen's resolution, the work area and the
-monitors. Tests marked `configs` run only in the configurations they name; the others run in the
-default configuration too."""
+monitors. Tests marked `only_in_configs` run only in the configurations they name; those marked
+`also_in_configs` run in the default configuration too (tests/e2e/pytest.ini)."""
 
 import os
 
@@ -37,6 +37,7 @@ def write_page(tmp_path, on_air):
 OTHER_WORDS = {"AM": "午前", "PM": "午後", "午前": "AM", "午後": "PM"}
 
 
+@pytest.mark.also_in_configs("western")
 @pytest.mark.parametrize("half, shown", [("morning", "09:05"), ("afternoon", "21:05")])
 def test_the_time_line_reads_with_the_locales_words(start, desktop, tmp_path, half, shown):
     """The locale's own word reads; the other system's word for the same half of the day is not
@@ -60,7 +61,7 @@ def test_the_time_line_reads_with_the_locales_words(start, desktop, tmp_path, ha
     program.press(box)
 
 
-@pytest.mark.configs("western")
+@pytest.mark.only_in_configs("western")
 def test_a_western_system_keeps_the_japanese_menu(start, desktop):
     """The system's code page is 1252, and the menu's captions are still the Japanese ones: the
     same pixels as a menu the probe draws with those captions through the wide calls."""
@@ -71,7 +72,7 @@ def test_a_western_system_keeps_the_japanese_menu(start, desktop):
     menu.escape()
 
 
-@pytest.mark.configs("dpi-")
+@pytest.mark.only_in_configs("dpi-")
 def test_the_balloon_follows_the_screens_resolution(start, desktop, config):
     """At dpi pixels per inch the font's em is 12 * dpi / 96: the balloon shows the glyphs this
     Wine draws at that em, one text row is that font's line high and the text column as wide as
@@ -95,6 +96,7 @@ def test_the_balloon_follows_the_screens_resolution(start, desktop, config):
     assert balloon.rect[2:] == (config.work_area[2] - 10, config.work_area[3] - 5)
 
 
+@pytest.mark.also_in_configs("dpi-")
 def test_the_icon_has_an_image_for_each_tray_size(desktop):
     """Each image is 16-colour, and the one the system picks for its small icon (the tray's)
     is of that very size: drawn, not shrunk or enlarged from another."""
@@ -112,6 +114,7 @@ def icon_image(size):
         return icon.convert("RGBA")
 
 
+@pytest.mark.also_in_configs("dpi-")
 def test_the_tray_shows_the_icons_image_of_its_own_size(start, desktop):
     """The tray draws the image made for its size pixel for pixel, not another one shrunk or
     enlarged: the icon the program gives the tray is loaded at the system's small icon size."""
@@ -128,7 +131,7 @@ def test_the_tray_shows_the_icons_image_of_its_own_size(start, desktop):
     assert not wrong, "%d of the icon's pixels differ, first at %s" % (len(wrong), wrong[:5])
 
 
-@pytest.mark.configs("taskbar-", "two-monitors")
+@pytest.mark.only_in_configs("taskbar-", "two-monitors")
 def test_the_balloon_lands_at_the_corner_of_the_primary_work_area(start, desktop, config):
     """10 pixels left of the work area's right edge and 5 above its bottom edge, wherever the
     taskbar is, and on the primary monitor when there are two."""

@@ -29,6 +29,7 @@ def possible_dates(before, after):
     return {time.strftime("%m/%d", time.localtime(t)) for t in (before, after)}
 
 
+@pytest.mark.also_in_configs("western")
 @pytest.mark.parametrize("log", [None, OTHER_SONG], ids=["no log yet", "a log with another song"])
 @pytest.mark.parametrize("choose", ["by key", "by clicking its row"])
 def test_save_writes_the_song_once_beside_the_exe(start, desktop, log, choose):
@@ -62,6 +63,7 @@ def test_save_writes_the_song_once_beside_the_exe(start, desktop, log, choose):
     assert len(program.on_air_requests()) == 2
 
 
+@pytest.mark.also_in_configs("western")
 def test_a_time_that_does_not_read_shows_an_error_and_the_program_goes_on(start, desktop):
     program = start("bad-time.html")
 
@@ -125,6 +127,7 @@ class HeldOpen:
 CANNOT_WRITE = re.compile(r"^ファイル (.+) (を作成できません|は開けません)\.$")
 
 
+@pytest.mark.also_in_configs("western")
 @pytest.mark.parametrize("blocked", [ReadOnly, HeldOpen], ids=["read-only", "held open by another process"])
 def test_a_save_that_cannot_write_says_so_and_keeps_the_balloon(start, desktop, blocked):
     program = start("good.html", log=OTHER_SONG)

@@ -9,12 +9,13 @@ import time
 
 import pytest
 
-from desktop import PAGES
-from session import SCREEN_SIZE, wait_for
+from desktop import PAGES, page_bytes
+from session import wait_for
 from tray import EXIT, GET
+from xvfb import SCREEN_SIZE
 from make_pages import main_line, page, sub_line, time_line
 
-GOOD = open(os.path.join(PAGES, "good.html"), "rb").read()
+GOOD = page_bytes("good.html")
 LONG = 5000  # bytes in a long marked line
 
 
@@ -54,19 +55,10 @@ CASES = [
 ]
 
 
-def serve(program, tmp_path, name, setup):
-    if setup[0] == "page":
-        path = tmp_path / (name + ".html")
-        path.write_bytes(setup[1])
-        program.serve(str(path))
-    else:
-        program.station.misbehave(*setup)
-
-
 @pytest.mark.parametrize("name, setup, outcome", CASES, ids=[c[0] for c in CASES])
 def test_a_hostile_page_ends_in_nothing_shown_or_the_error_box(start, desktop, tmp_path, name, setup, outcome):
     program = start()
-    serve(program, tmp_path, name, setup)
+    program.serve_as(setup, str(tmp_path), name)
     desktop.screen.park_pointer()
     before = desktop.screen.screenshot("before")
     began = time.monotonic()

@@ -6,9 +6,8 @@ import signal
 
 import pytest
 
-from desktop import (APPLICATION_CLASS, LWA_ALPHA, LWA_COLORKEY, MAIN_CLASS, TRAY_MESSAGE, WM_LBUTTONDBLCLK,
-                     WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MBUTTONDOWN, WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_RBUTTONUP,
-                     WS_EX_LAYERED)
+from desktop import (LWA_ALPHA, LWA_COLORKEY, WM_LBUTTONDBLCLK, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MBUTTONDOWN,
+                     WM_MOUSEMOVE, WM_RBUTTONDOWN, WM_RBUTTONUP, WS_EX_LAYERED)
 from session import wait_for
 from tray import EXIT, GET, SAVE
 
@@ -39,11 +38,11 @@ def test_at_start_only_the_icon_shows(start, desktop):
     assert main["layered"]["key"] == WHITE
     assert main["layered"]["flags"] == LWA_COLORKEY | LWA_ALPHA
     owner = main["owner"]
-    assert owner and owner["class"] == APPLICATION_CLASS and owner["title"] == "Cantivo"
+    assert owner and owner["class"] == desktop.wire.application_window_class and owner["title"] == "Cantivo"
     assert not owner["visible"]
     # Nothing of the program's is visible, to Win32 or to X: no window, no taskbar button.
     windows = program.windows()
-    assert {w["class"] for w in windows} >= {MAIN_CLASS, APPLICATION_CLASS}
+    assert {w["class"] for w in windows} >= {desktop.wire.main_window_class, desktop.wire.application_window_class}
     assert [w["class"] for w in windows if w["visible"]] == []
     assert [hex(w["xid"]) for w in windows if desktop.screen.x_viewable(w["xid"])] == []
     assert program.on_air_requests() == []
@@ -83,6 +82,7 @@ def test_icon_ignores_what_is_not_a_double_click_or_right_press(start, desktop, 
     assert len(program.on_air_requests()) == 1
 
 
+@pytest.mark.also_in_configs("dpi-")
 def test_double_click_shows_the_balloon_and_the_menu_then_offers_save(start, desktop):
     program = start()
     menu = program.open_menu()
@@ -211,6 +211,6 @@ def test_icon_is_added_again_when_the_shell_restarts(start, desktop, new_wine_se
     assert added["message"] == NIM_ADD
     assert added["hwnd"] == main["hwnd"]
     assert added["id"] == 1
-    assert added["callback"] == TRAY_MESSAGE
+    assert added["callback"] == desktop.wire.tray_message
     assert added["tip"] == "Cantivo"
     assert program.running()

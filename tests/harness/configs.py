@@ -13,18 +13,16 @@ allow here:
   origin, so the two monitors overlap: the primary 1024 x 768, the other 1280 x 1024.
 
     config = CONFIGS["dpi-144"]
-    display = ConfigDisplay(config).start()      # an Xvfb of the config's own
+    display = start_display(config)              # an Xvfb of the config's own (xvfb.py)
     prepare_prefix(wine, config)                 # the prefix made and set up
     desktop = Desktop(..., prefix_name=config.prefix_name, env=config.env, display=display.display)
 """
 
 import os
-import select
-import subprocess
 
-from session import WAIT_S, HarnessError, own_group_dying_with_parent
+from session import own_group_dying_with_parent
+from xvfb import SCREEN_SIZE as SCREEN, Xvfb
 
-SCREEN = (1024, 768)
 TASKBAR = 40  # pixels, a taskbar's usual height at 96 dpi
 WESTERN_LOCALE = {"LANG": "C.UTF-8", "LC_ALL": "C.UTF-8"}
 # A prefix holds its settings in its registry; these are applied once after it is made.
@@ -96,55 +94,6 @@ def prepare_prefix(wine, config):
     return prefix
 
 
-class ConfigDisplay:
-    """A private Xvfb for a config: its screens (Xinerama joins two), and the work area set on
-    the root before any Wine process starts. -noreset keeps the root's properties when the last
-    client goes."""
-
-    def __init__(self, config):
-        self.config = config
-        self.process = None
-        self.display = None
-
-    def start(self):
-        read_end, write_end = os.pipe()
-        command = ["Xvfb", "-displayfd", str(write_end), "-br", "-nolisten", "tcp", "-noreset"]
-        if len(self.config.screens) > 1:
-            command += ["+xinerama", "-extension", "RANDR"]
-        for number, (width, height) in enumerate(self.config.screens):
-            command += ["-screen", str(number), "%dx%dx24" % (width, height)]
-        self.process = subprocess.Popen(command, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL, preexec_fn=own_group_dying_with_parent)
-        os.close(write_end)
-        self.display = ":" + self._read_number(read_end)
-        self._set_work_area()
-        return self
-
-    def _read_number(self, read_end):
-        with os.fdopen(read_end) as pipe:
-            ready, _, _ = select.select([pipe], [], [], 30)
-            number = pipe.readline().strip() if ready else ""
-        if not number:
-            self.stop()
-            raise HarnessError("Xvfb did not start within 30 s for %s" % self.config.name)
-        return number
-
-    def _set_work_area(self):
-        left, top, right, bottom = self.config.work_area
-        value = "%d, %d, %d, %d" % (left, top, right - left, bottom - top)
-        env = dict(os.environ, DISPLAY=self.display)
-        subprocess.run(["xprop", "-root", "-format", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", value],
-                       env=env, check=True, timeout=WAIT_S, stdout=subprocess.DEVNULL)
-        shown = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=env, capture_output=True, text=True,
-                               timeout=WAIT_S).stdout
-        if value not in shown:
-            raise HarnessError("the work area did not take on display %s: %s" % (self.display, shown.strip()))
-
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+def start_display(config):
+    """A private Xvfb of the config's own: its screens, and its work area on the root."""
+    return Xvfb(config.screens, work_area=config.work_area, preexec_fn=own_group_dying_with_parent)

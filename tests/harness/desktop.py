@@ -20,7 +20,6 @@ the log file's bytes, and what the probe sees.
 """
 
 import contextlib
-import json
 import os
 import re
 import shutil
@@ -31,20 +30,19 @@ import tempfile
 from screen import Screen
 from session import WAIT_S, HarnessError, Session, wait_for
 from shown_balloon import Balloon
-from station import ON_AIR_PATH, Station
+from station import Station
 from tray import MENUS, Menu, Tray
 from wine import pe_bits
+from wire_facts import WireFacts
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 PAGES = os.path.join(ROOT, "tests", "pages")
 
-MAIN_CLASS = "TfrmCantivo"
-APPLICATION_CLASS = "CantivoApplication"
 LOG_NAME = "cantivolog.log"
 
-# The tray icon's callback message (WM_USER + 100) and the mouse messages it carries.
-TRAY_MESSAGE = 0x0400 + 100
+# The mouse messages the tray icon's callback message (Desktop.wire.tray_message) carries, and
+# others the program is sent.
 WM_CLOSE = 0x0010
 WM_COMMAND = 0x0111
 WM_MOUSEMOVE = 0x0200
@@ -58,6 +56,12 @@ WS_EX_LAYERED = 0x00080000
 LWA_COLORKEY = 1
 LWA_ALPHA = 2
 IDOK = 1
+
+
+def page_bytes(name):
+    """The bytes of a page under tests/pages."""
+    with open(os.path.join(PAGES, name), "rb") as f:
+        return f.read()
 
 
 def windows_path(path):
@@ -112,6 +116,17 @@ class Program:
         """The station serves page from now on (a file name under tests/pages or a path)."""
         self.station.page_file = page if os.path.isabs(page) else os.path.join(PAGES, page)
 
+    def serve_as(self, setup, folder, name):
+        """The station answers as setup says: ("page", BYTES), written to folder/name.html and
+        served as the on-air page, or a misbehaviour and its arguments (Station.misbehave)."""
+        if setup[0] == "page":
+            path = os.path.join(folder, name + ".html")
+            with open(path, "wb") as f:
+                f.write(setup[1])
+            self.serve(path)
+        else:
+            self.station.misbehave(*setup)
+
     def running(self):
         return self.process is not None and self.process.poll() is None
 
@@ -147,10 +162,10 @@ class Program:
     # -- what the probe sees ---------------------------------------------------------------
 
     def main_window(self):
-        return self.desktop.probe.ask("window " + MAIN_CLASS)
+        return self.desktop.probe.ask("window " + self.desktop.wire.main_window_class)
 
     def application_window(self):
-        return self.desktop.probe.ask("window " + APPLICATION_CLASS)
+        return self.desktop.probe.ask("window " + self.desktop.wire.application_window_class)
 
     def pid(self):
         """The program's Windows process id."""
@@ -231,11 +246,11 @@ class Program:
 
     def post_command(self, name):
         """A menu command ("get", "save", "exit") as a chosen item posts it."""
-        self.post(WM_COMMAND, self.desktop.menu_commands()[name])
+        self.post(WM_COMMAND, self.desktop.wire.menu_commands[name])
 
     def post_tray(self, mouse_message):
         """The tray's callback as explorer sends it, with the mouse message in lParam."""
-        self.post(TRAY_MESSAGE, 1, mouse_message)
+        self.post(self.desktop.wire.tray_message, 1, mouse_message)
 
     def log_bytes(self):
         try:
@@ -245,7 +260,7 @@ class Program:
             return None
 
     def on_air_requests(self):
-        return [r for r in self.station.requests if ON_AIR_PATH in r.split("\r\n", 1)[0]]
+        return [r for r in self.station.requests if self.station.on_air_path in r.split("\r\n", 1)[0]]
 
     # -- the tray icon ---------------------------------------------------------------------
 
@@ -320,6 +335,9 @@ class Desktop:
         self.build_dir = os.path.abspath(build_dir)
         self.exe = os.path.abspath(exe or os.path.join(self.build_dir, "app", "cantivo.exe"))
         self.artifacts_dir = os.path.abspath(artifacts_dir)
+        # What the program shows the world, as build_dir's build set it: the exe under test is
+        # that build's or a release of the same sources.
+        self.wire = WireFacts.of(self.build_dir)
         self.offline = offline
         self.session = Session(self.build_dir, wine_dir,
                                prefix_name or ("prefix-e2e-offline" if offline else "prefix-e2e"),
@@ -333,11 +351,6 @@ class Desktop:
     @property
     def probe(self):
         return self.session.probe
-
-    def menu_commands(self):
-        """The menu's command ids as the build gave them to the program."""
-        with open(os.path.join(self.build_dir, "app", "menu_commands.json")) as f:
-            return json.load(f)
 
     @property
     def exe_bits(self):
@@ -387,5 +400,6 @@ class Desktop:
         """A Program for the cantivo.exe already in folder, not yet started."""
         if page and not os.path.isabs(page):
             page = os.path.join(PAGES, page)
-        running = Station(page_file=page, pages_dir=PAGES).start() if station and not self.offline else None
+        running = (Station(self.wire.on_air_path, page_file=page, pages_dir=PAGES).start()
+                   if station and not self.offline else None)
         return Program(self, folder, running)

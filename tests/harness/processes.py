@@ -1,4 +1,6 @@
-"""What /proc tells about other processes: which run in a Wine prefix, and their command lines."""
+"""What /proc tells about other processes: which run in a Wine prefix, their command lines, the
+Linux process that runs a Windows program, and what it holds (resident memory, threads, open
+file descriptors). Every figure is None once the process is gone."""
 
 import os
 
@@ -46,20 +48,37 @@ def in_prefix(prefix):
     return [pid for pid in pids() if mark in _read(pid, "environ")]
 
 
-def resident_bytes(pid):
-    """The process's resident memory (VmRSS); None when it is gone."""
+def _status(pid, field):
+    """The number after "field:" in /proc/PID/status (kB for memory); None when it is gone."""
+    mark = field.encode() + b":"
     for line in _read(pid, "status")[0].splitlines() if alive(pid) else []:
-        if line.startswith(b"VmRSS:"):
-            return int(line.split()[1]) * 1024
+        if line.startswith(mark):
+            return int(line.split()[1])
     return None
+
+
+def resident_kb(pid):
+    """The process's resident memory (VmRSS) in kB."""
+    return _status(pid, "VmRSS")
+
+
+def resident_bytes(pid):
+    """The process's resident memory (VmRSS) in bytes."""
+    kb = resident_kb(pid)
+    return kb * 1024 if kb is not None else None
 
 
 def threads(pid):
-    """The process's threads, as Linux counts them; None when it is gone."""
-    for line in _read(pid, "status")[0].splitlines() if alive(pid) else []:
-        if line.startswith(b"Threads:"):
-            return int(line.split()[1])
-    return None
+    """The process's threads, as Linux counts them."""
+    return _status(pid, "Threads")
+
+
+def open_fds(pid):
+    """How many file descriptors the process holds open."""
+    try:
+        return len(os.listdir("/proc/%d/fd" % pid))
+    except OSError:
+        return None
 
 
 def running_exe(prefix, exe):
@@ -76,3 +95,22 @@ def running_exe(prefix, exe):
         if first == wanted:
             return pid
     return None
+
+
+class ProgramProcess:
+    """The Linux process that runs a Windows program (exe, a Unix path) in a Wine prefix,
+    found once and found again should it have gone."""
+
+    def __init__(self, prefix, exe):
+        self.prefix, self.exe = prefix, exe
+        self._pid = None
+
+    def pid(self):
+        """Its Unix id; None when no process in the prefix runs exe."""
+        if not (self._pid and alive(self._pid)):
+            self._pid = running_exe(self.prefix, self.exe)
+        return self._pid
+
+    def resident_kb(self):
+        pid = self.pid()
+        return resident_kb(pid) if pid else None

@@ -33,8 +33,6 @@ from xvfb import Xvfb, check_display
 WAIT_S = 20
 # The first Wine process of a new prefix or display starts explorer and its services.
 WINE_START_S = 120
-# The display's size; with no taskbar on it the work area is the whole screen.
-SCREEN_SIZE = (1024, 768)
 
 
 class HarnessError(RuntimeError):
@@ -136,6 +134,7 @@ class Session:
         self.prefix_name = prefix_name
         self.display = display
         self.offline = offline
+        # Also set after construction, before start(): a SwitchableNetwork (netswitch.py).
         self.network = network
         self.persistent_server = persistent_server
         self.lock_wait = lock_wait
@@ -146,7 +145,6 @@ class Session:
         self.probe = None
         self.scratch = None
         self._lock = None
-        # Set before start(), a SwitchableNetwork (netswitch.py) every process runs in.
 
     def start(self):
         if not os.path.isfile(self.probe_exe):
@@ -164,7 +162,7 @@ class Session:
         self.wine.stop(self.prefix)
         if not self.display:
             self.say("starting a private X display (Xvfb)")
-            self.xvfb = Xvfb(*SCREEN_SIZE, preexec_fn=own_group_dying_with_parent)
+            self.xvfb = Xvfb(preexec_fn=own_group_dying_with_parent)
             self.display = self.xvfb.display
         if self.persistent_server:
             # Its output must not go to a pipe of ours: the daemon would hold it open forever.

@@ -3,7 +3,8 @@
 WinInet reaches it as its proxy (http_proxy=http://127.0.0.1:PORT), so every request arrives
 with the absolute URL. It serves:
 
-  /PC/FM/KALO-FM/onair.asp   the on-air page: the bytes of page_file, read anew per request
+  ON-AIR PATH                the on-air page: the bytes of page_file, read anew per request
+                             (the path is the build's, wire_facts.py)
   /pages/NAME                a file from pages_dir
   /test/echo                 the request line and headers as received
   /test/counter              "count N", N rising with every request
@@ -32,8 +33,7 @@ import sys
 import threading
 import urllib.parse
 
-ON_AIR_PATH = "/PC/FM/KALO-FM/onair.asp"
-
+from wire_facts import WireFacts
 
 def pattern_bytes(count):
     return bytes(i % 251 for i in range(count))
@@ -48,7 +48,10 @@ STREAM_FAULTS = {
 
 
 class Station:
-    def __init__(self, page_file=None, pages_dir=None, port=0):
+    """on_air_path: where the program asks for the on-air page (WireFacts.on_air_path)."""
+
+    def __init__(self, on_air_path, page_file=None, pages_dir=None, port=0):
+        self.on_air_path = on_air_path
         self.page_file = page_file
         self.pages_dir = pages_dir
         self.requests = []
@@ -70,7 +73,7 @@ class Station:
                 raw = station._record(self)
                 path = urllib.parse.urlsplit(self.path).path
                 misbehaviour = STREAM_FAULTS.get(path)
-                if path == ON_AIR_PATH and station.misbehaviour:
+                if path == station.on_air_path and station.misbehaviour:
                     misbehaviour = station.misbehaviour
                     if misbehaviour[0] == "as":
                         path, misbehaviour = misbehaviour[1], None
@@ -195,7 +198,7 @@ class Station:
             return 404, b"<html>no such page</html>"
 
     def _answer(self, path, raw):
-        if path == ON_AIR_PATH:
+        if path == self.on_air_path:
             status, body = self._read(self.page_file) if self.page_file else (404, b"<html>no page set</html>")
             return status, body, dict(self.on_air_headers)
         if path.startswith("/pages/") and self.pages_dir:
@@ -229,12 +232,13 @@ class Station:
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", required=True, help="the build tree whose program asks (its wire_facts.json)")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--page", help="file served as the on-air page")
     parser.add_argument("--pages-dir")
     parser.add_argument("--port-file", help="write the port here once listening")
     args = parser.parse_args()
-    station = Station(args.page, args.pages_dir, args.port).start()
+    station = Station(WireFacts.of(args.build_dir).on_air_path, args.page, args.pages_dir, args.port).start()
     if args.port_file:
         with open(args.port_file, "w") as f:
             f.write(str(station.port))

@@ -8,7 +8,7 @@ station's host to 127.0.0.1. The machine's /etc/hosts and services are never tou
 other processes (wineserver, explorer, the probe) stay outside; the X display and the
 wineserver are reached through files, which the namespace shares.
 
-    network = StationNetwork(folder, host).start()
+    network = StationNetwork(folder, WireFacts.of(build_dir)).start()
     nginx = Nginx(network, folder).start()
     nginx.serve(page_bytes)
     squid = Squid(network, folder).start()
@@ -21,15 +21,12 @@ Configuration files and logs are written into folder (under the build folder).
 """
 
 import os
-import re
 import select
 import signal
 import subprocess
 import time
 
 from session import WAIT_S, HarnessError, own_group_dying_with_parent, wait_for
-
-ON_AIR_PATH = "/PC/FM/KALO-FM/onair.asp"
 SQUID_PORT = 3128
 # Windows reports a connection only with an interface other than the loopback and a gateway:
 # a pair of virtual interfaces and a default route give the namespace both. Nothing outside
@@ -54,12 +51,6 @@ def _stop_process(process, name):
         raise HarnessError("%s did not end within %d s of SIGTERM; killed" % (name, STOP_S)) from None
 
 
-def station_host(build_dir):
-    """The host the build wrote into the program's on-air address."""
-    with open(os.path.join(build_dir, "CMakeCache.txt")) as f:
-        return re.search(r"^CANTIVO_STATION_HOST:STRING=(.*)$", f.read(), re.M).group(1)
-
-
 def _read_lines(path):
     try:
         with open(path, encoding="utf-8", errors="replace") as f:
@@ -69,11 +60,13 @@ def _read_lines(path):
 
 
 class StationNetwork:
-    """A network and mount namespace held open by an idle process; commands enter it."""
+    """A network and mount namespace held open by an idle process; commands enter it. wire:
+    the program's WireFacts, whose station host and on-air path the namespace serves."""
 
-    def __init__(self, folder, host):
+    def __init__(self, folder, wire):
         self.folder = os.path.abspath(folder)
-        self.host = host
+        self.host = wire.station_host
+        self.on_air_path = wire.on_air_path
         self.hosts_file = os.path.join(self.folder, "hosts")
         self._holder = None
 
@@ -113,9 +106,10 @@ class StationNetwork:
         finally:
             log.close()
 
-    def fetch(self, path=ON_AIR_PATH, proxy=None):
-        """A plain GET of the station's path from inside the namespace, directly or through
-        proxy: (status, body bytes)."""
+    def fetch(self, path=None, proxy=None):
+        """A plain GET of the station's path (by default the on-air page's) from inside the
+        namespace, directly or through proxy: (status, body bytes)."""
+        path = path or self.on_air_path
         url = "http://%s%s" % (self.host, path)
         result = subprocess.run(self.enter(["/usr/bin/python3", "-c", _FETCH, url, proxy or ""]),
                                 capture_output=True, timeout=WAIT_S)
@@ -157,7 +151,7 @@ class Nginx:
         self.network = network
         self.folder = os.path.join(folder, "nginx")
         self.root = os.path.join(self.folder, "www")
-        self.page_path = os.path.join(self.root, ON_AIR_PATH.lstrip("/"))
+        self.page_path = os.path.join(self.root, network.on_air_path.lstrip("/"))
         self.access_log = os.path.join(self.folder, "access.log")
         self.pid_file = os.path.join(self.folder, "nginx.pid")
         self.process = None

@@ -1,12 +1,13 @@
 """Runs a Windows test program under Wine, in the project's own prefix, with a loopback
 station behind http_proxy.
 
-  wine_run.py --wine-dir DIR [--offline | --no-proxy | --read-only-folder] [--page FILE]
+  wine_run.py --wine-dir DIR --build-dir DIR [--offline | --no-proxy | --read-only-folder] [--page FILE]
               -- PROGRAM ARGS...
 
 --offline runs it in a network namespace with only a loopback and no route (its own prefix),
 where the system reports no connection. --no-proxy sets no proxy, so addresses are reached
-directly. The program learns which case it is in from CANTIVO_NETWORK (online, offline,
+directly. The station serves the on-air page where the build tree (--build-dir) put it
+(wire_facts.json). The program learns which case it is in from CANTIVO_NETWORK (online, offline,
 direct). --read-only-folder makes a folder holding a log file (LOG_BYTES) and runs the program
 in a mount namespace where that folder is read-only, so that no file can be created or changed
 in it, even by root; the program finds its Windows path in CANTIVO_READONLY_FOLDER. The exit
@@ -23,6 +24,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from station import Station  # noqa: E402
 from wine import Wine, WineError, command as wine_command, offline  # noqa: E402
+from wire_facts import WireFacts  # noqa: E402
 from xvfb import Xvfb  # noqa: E402
 
 TIME_LIMIT_S = 540
@@ -32,6 +34,7 @@ LOG_BYTES = b'"12/01 10:00","a","b"\r\n'
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--wine-dir", required=True)
+    parser.add_argument("--build-dir", required=True, help="the build tree of the program (its wire_facts.json)")
     parser.add_argument("--offline", action="store_true")
     parser.add_argument("--no-proxy", action="store_true")
     parser.add_argument("--read-only-folder", action="store_true")
@@ -47,7 +50,7 @@ def main():
     extra = {"DISPLAY": display.display, "CANTIVO_NETWORK": "offline" if args.offline else "direct" if args.no_proxy else "online"}
     if not (args.offline or args.no_proxy):
         pages = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "pages")
-        station = Station(page_file=args.page, pages_dir=pages).start()
+        station = Station(WireFacts.of(args.build_dir).on_air_path, page_file=args.page, pages_dir=pages).start()
         extra["http_proxy"] = station.proxy
     try:
         run = wine_command(command)

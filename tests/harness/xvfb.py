@@ -1,4 +1,13 @@
-"""A private Xvfb display, without a window manager (one made menus and drags worse)."""
+"""A private Xvfb display, without a window manager (one made menus and drags worse): the one
+way the harness starts an X server, for the default session and for every configuration
+(configs.py) alike.
+
+    display = Xvfb()                                            # one 1024 x 768 screen
+    display = Xvfb([(1024, 768), (1280, 1024)])                 # two screens, joined by Xinerama
+    display = Xvfb(work_area=(0, 0, 1024, 728))                 # a taskbar's work area on the root
+    ... DISPLAY=display.display ...
+    display.stop()
+"""
 
 import os
 import select
@@ -6,6 +15,11 @@ import subprocess
 
 from Xlib import display as xdisplay
 from Xlib.error import DisplayError
+
+# The default screen's size; with no taskbar on it the work area is the whole screen.
+SCREEN_SIZE = (1024, 768)
+START_S = 30
+XPROP_S = 20
 
 
 def check_display(name):
@@ -18,28 +32,57 @@ def check_display(name):
 
 
 class Xvfb:
-    def __init__(self, width=1024, height=768, preexec_fn=None):
+    """screens: each X screen's size. Two or more are joined by Xinerama, with RandR off: Wine
+    asks RandR first, and Xvfb's RandR shows one monitor. work_area: left, top, right, bottom,
+    set as _NET_WORKAREA on the root before any Wine process starts (Wine asks X for it when its
+    server starts); -noreset then keeps the root's properties when the last client goes."""
+
+    def __init__(self, screens=(SCREEN_SIZE,), work_area=None, preexec_fn=None):
+        command = ["Xvfb", "-displayfd", None, "-br", "-nolisten", "tcp"]
+        if work_area:
+            command.append("-noreset")
+        if len(screens) > 1:
+            command += ["+xinerama", "-extension", "RANDR"]
+        for number, (width, height) in enumerate(screens):
+            command += ["-screen", str(number), "%dx%dx24" % (width, height)]
         read_end, write_end = os.pipe()
+        command[2] = str(write_end)
         try:
-            self.process = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height),
-                 "-br", "-nolisten", "tcp"],
-                pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, preexec_fn=preexec_fn)
+            self.process = subprocess.Popen(command, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                            stderr=subprocess.DEVNULL, preexec_fn=preexec_fn)
         except FileNotFoundError:
             os.close(read_end)
             raise RuntimeError("Xvfb is not installed. Remedy: run tools/setup.sh, which installs it") from None
         finally:
             os.close(write_end)
         with os.fdopen(read_end) as pipe:
-            ready, _, _ = select.select([pipe], [], [], 30)
+            ready, _, _ = select.select([pipe], [], [], START_S)
             number = pipe.readline().strip() if ready else ""
         if not number:
-            self.process.kill()
-            self.process.wait()
-            raise RuntimeError("Xvfb did not start within 30 s")
+            self.stop()
+            raise RuntimeError("Xvfb did not start within %d s" % START_S)
         self.display = ":" + number
+        if work_area:
+            try:
+                self._set_work_area(work_area)
+            except BaseException:
+                self.stop()
+                raise
+
+    def _set_work_area(self, work_area):
+        left, top, right, bottom = work_area
+        value = "%d, %d, %d, %d" % (left, top, right - left, bottom - top)
+        env = dict(os.environ, DISPLAY=self.display)
+        subprocess.run(["xprop", "-root", "-format", "_NET_WORKAREA", "32c", "-set", "_NET_WORKAREA", value],
+                       env=env, check=True, timeout=XPROP_S, stdout=subprocess.DEVNULL)
+        shown = subprocess.run(["xprop", "-root", "_NET_WORKAREA"], env=env, capture_output=True, text=True,
+                               timeout=XPROP_S).stdout
+        if value not in shown:
+            raise RuntimeError("the work area did not take on display %s: %s" % (self.display, shown.strip()))
 
     def stop(self):
+        if self.process.poll() is not None:
+            return
         self.process.terminate()
         try:
             self.process.wait(timeout=5)

@@ -21,7 +21,7 @@ import pytest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
-from station import ON_AIR_PATH  # noqa: E402
+from wire_facts import WireFacts  # noqa: E402
 DIST = os.path.join(ROOT, "dist")
 CPU = {"win64": "x86_64", "win32": "i686"}
 MAX_EXE_BYTES = 1 << 20
@@ -34,16 +34,12 @@ HARDENING = {"win64": {"HIGH_ENTROPY_VA", "DYNAMIC_BASE", "NX_COMPAT"}, "win32":
 GUIDES = ["README-en.txt", "README-ja.txt"]
 
 
-def cmake_default(name):
+def project_version():
     with open(os.path.join(ROOT, "CMakeLists.txt")) as f:
-        text = f.read()
-    if name == "VERSION":
-        return re.search(r"project\(Cantivo VERSION ([0-9.]+)", text).group(1)
-    return re.search(r'set\(%s "([^"]+)"' % name, text).group(1)
+        return re.search(r"project\(Cantivo VERSION ([0-9.]+)", f.read()).group(1)
 
 
-VERSION = cmake_default("VERSION")
-HOST = cmake_default("CANTIVO_STATION_HOST")
+VERSION = project_version()
 
 
 def source_date_epoch():
@@ -108,13 +104,15 @@ def test_each_zip_holds_one_folder_with_the_exe_and_the_guides_at_fixed_times_an
 @pytest.mark.parametrize("arch", CPU)
 def test_the_guides_are_filled_in_for_this_build_and_read_in_notepad(arch):
     entries = {info.filename: data for info, data in read_zip(arch)}
+    # The address the release's own build gave the program (tools/release.sh builds it there).
+    wire = WireFacts.of(os.path.join(ROOT, "build", "release-" + arch))
     for guide in GUIDES:
         data = entries[name(arch) + "/" + guide]
         assert data.startswith(b"\xef\xbb\xbf")
         assert b"\n" not in data.replace(b"\r\n", b"")
         text = data.decode("utf-8")
         assert re.findall(r"@[A-Z]+@", text) == []
-        for fact in (VERSION, arch, "http://%s%s" % (HOST, ON_AIR_PATH), "shell:startup", "cantivolog.log",
+        for fact in (VERSION, arch, "http://%s%s" % (wire.station_host, wire.on_air_path), "shell:startup", "cantivolog.log",
                      "tools/release.sh --host"):
             assert fact in text, (guide, fact)
 

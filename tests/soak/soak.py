@@ -82,7 +82,7 @@ class TracedProgram(Program):
     """cantivo.exe with Wine's GDI trace on, its stderr written to a file beside it: every
     GDI allocation and release is logged with the count of live GDI objects after it."""
 
-    _unix_pid = None
+    _process = None
 
     def start(self, wait_icon=True):
         session = self.desktop.session
@@ -101,12 +101,12 @@ class TracedProgram(Program):
 
     def unix_pid(self):
         """The Linux process that runs cantivo.exe."""
-        if self._unix_pid and processes.alive(self._unix_pid):
-            return self._unix_pid
-        self._unix_pid = processes.running_exe(self.desktop.session.prefix, self.exe)
-        if not self._unix_pid:
+        if self._process is None:
+            self._process = processes.ProgramProcess(self.desktop.session.prefix, self.exe)
+        pid = self._process.pid()
+        if not pid:
             raise HarnessError("no Linux process runs %s" % self.exe)
-        return self._unix_pid
+        return pid
 
     def live_gdi_objects(self):
         """The count of live GDI objects Wine printed last for the program's process, with
@@ -121,24 +121,6 @@ class TracedProgram(Program):
             match = GDI_COUNT.search(line)
             if line.startswith(mark) and match:
                 return int(match.group(1))
-        return None
-
-
-def status_kb(pid, field):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                if line.startswith(field + ":"):
-                    return int(line.split()[1])
-    except OSError:
-        return None
-    return None
-
-
-def open_fds(pid):
-    try:
-        return len(os.listdir("/proc/%d/fd" % pid))
-    except OSError:
         return None
 
 
@@ -161,8 +143,8 @@ def read_figures(program, cycle, kind):
     reported = program.desktop.probe.ask("resources %d" % program.pid())
     record.update((figure, reported.get(figure)) for figure in REPORTED)
     record["gdi_traced"] = program.live_gdi_objects()
-    record["rss_kb"] = status_kb(pid, "VmRSS")
-    record["fds"] = open_fds(pid)
+    record["rss_kb"] = processes.resident_kb(pid)
+    record["fds"] = processes.open_fds(pid)
     return record
 
 
@@ -370,7 +352,7 @@ def start_traced(desktop, page="good.html", keep_alive=True):
     answer. Otherwise Wine's WinInet keeps each for a minute (a socket and its handle), so
     those figures climb for the first minute of Gets and then follow the pace of the Gets."""
     with desktop.session.network.inside():
-        station = Station(page_file=os.path.join(PAGES, page), pages_dir=PAGES)
+        station = Station(desktop.wire.on_air_path, page_file=os.path.join(PAGES, page), pages_dir=PAGES)
     station.keep_alive = keep_alive
     return TracedProgram(desktop, desktop.new_program_folder(), station.start()).start()
 
@@ -378,15 +360,15 @@ def start_traced(desktop, page="good.html", keep_alive=True):
 def run_soak(program, counts, samples_path, every, deadline=None, say=print):
     """The cycles of each kind in counts ({kind: count}, in that order); returns the Soak
     (its samples) and the resident memory (kB) after the start, after one Get and at the end."""
-    memory = {"after start": status_kb(program.unix_pid(), "VmRSS")}
+    memory = {"after start": processes.resident_kb(program.unix_pid())}
     close_cycle(program, 1)
-    memory["after one Get"] = status_kb(program.unix_pid(), "VmRSS")
+    memory["after one Get"] = processes.resident_kb(program.unix_pid())
     soak = Soak(program, samples_path, every, say=say)
     soak.ran = {}
     for kind, count in counts.items():
         if count and (deadline is None or time.time() < deadline):
             soak.ran[kind] = soak.run(kind, count, deadline)
-    memory["after the soak"] = status_kb(program.unix_pid(), "VmRSS")
+    memory["after the soak"] = processes.resident_kb(program.unix_pid())
     return soak, memory
 
 

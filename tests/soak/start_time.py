@@ -29,13 +29,6 @@ POLL_S = 0.01
 ICON_WAIT_S = 60
 
 
-def resident_kb(desktop, exe):
-    """VmRSS of the Linux process that runs exe."""
-    pid = processes.running_exe(desktop.session.prefix, exe)
-    resident = processes.resident_bytes(pid) if pid else None
-    return resident // 1024 if resident is not None else None
-
-
 def timed_start(desktop):
     """Seconds from the process start to the icon, and the resident memory (kB) then."""
     program = desktop.program_in(desktop.new_program_folder(), "good.html")
@@ -43,7 +36,7 @@ def timed_start(desktop):
     program.start(wait_icon=False)
     wait_for(lambda: desktop.tray.icons(), ICON_WAIT_S, interval=POLL_S, what="the tray icon")
     seconds = time.monotonic() - started
-    memory = resident_kb(desktop, program.exe)
+    memory = processes.ProgramProcess(desktop.session.prefix, program.exe).resident_kb()
     program.close()
     program.stop()
     return seconds, memory

@@ -1,16 +1,12 @@
 #include "songlog/song_log.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 
 #include "songlog/field_split.h"
 #include "text/error.h"
@@ -195,38 +191,6 @@ TEST_F(SongLogTest, AFailedSaveLeavesTheOldLogByteForByte) {
         EXPECT_EQ(ErrorOfSave(layer), message);
         EXPECT_EQ(Read(), old);
         EXPECT_EQ(FilesInFolder(), 1u) << "a temporary file was left behind";
-    }
-}
-
-// A child process saves into a large log and is killed part way, at moments spread over two
-// whole saves: whenever it dies, the log holds all of the old content or all of the new.
-TEST_F(SongLogTest, ASaveKilledAtAnyMomentLeavesTheOldLogOrTheNewOne) {
-    std::string old;
-    for (int i = 0; i < 200000; ++i) old += "\"12/01 10:00\",\"Title " + std::to_string(i) + "\",\"Artist\"\r\n";
-    Write(old);
-    const auto began = std::chrono::steady_clock::now();
-    Save();
-    const auto wholeSave = std::chrono::steady_clock::now() - began;
-    const std::string saved = Read();
-    ASSERT_EQ(saved, old + kSongLine);
-
-    constexpr int kRounds = 20;
-    for (int round = 0; round < kRounds; ++round) {
-        Write(old);
-        pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            try {
-                Save();
-            } catch (...) {
-            }
-            ::_exit(0);
-        }
-        std::this_thread::sleep_for(wholeSave * 2 * round / (kRounds - 1));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        const std::string log = Read();
-        EXPECT_TRUE(log == old || log == saved) << "round " << round << ": " << log.size() << " bytes";
     }
 }
 
