@@ -6,13 +6,10 @@
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
-#include "songlog/song_log.h"
+#include "log_folder_test.h"
 
 // The native builds' file layer replaces a file in one step, whenever its process dies: a save
 // through it is killed part way and the file is looked at.
@@ -20,35 +17,7 @@
 namespace cantivo {
 namespace {
 
-namespace fs = std::filesystem;
-
-const LocalDateTime kDecember9{2026, 12, 9, 22, 5, 0, 0};
-const NowPlayingRecord kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
-const std::string kSongLine = "\"12/09 21:38\",\"\x96\xe9\x96\xbe\x82\xaf\",\"\x83\x4a\x83\x8d\"\r\n";
-
-// A fresh folder for each test, removed afterwards, and a log in it saved through the layer.
-class PosixFileLayerTest : public testing::Test {
-protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("cantivo-posix-" + std::to_string(::getpid()) + "-" +
-                                              testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        path = (folder / "cantivolog.log").string();
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    void Write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    std::string Read() const {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-    void Save() { SaveCantivoLog(files, path, kSong, LocaleTexts{}, kDecember9); }
-
-    PosixFileLayer files;
-    fs::path folder;
-    std::string path;
-};
+using PosixFileLayerTest = LogFolderTest;
 
 // A child process saves into a large log and is killed part way, at moments spread over two
 // whole saves: whenever it dies, the log holds all of the old content or all of the new.

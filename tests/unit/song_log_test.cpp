@@ -4,13 +4,12 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 
 #include "songlog/field_split.h"
 #include "text/error.h"
-#include "text/posix_file_layer.h"
+#include "log_folder_test.h"
 
 namespace cantivo {
 namespace {
@@ -18,32 +17,10 @@ namespace {
 using namespace std::string_literals;
 namespace fs = std::filesystem;
 
-const LocalDateTime kDecember9{2026, 12, 9, 22, 5, 0, 0};
-const NowPlayingRecord kSong{"21:38", "\x96\xe9\x96\xbe\x82\xaf", "\x83\x4a\x83\x8d"};
-const std::string kSongLine = "\"12/09 21:38\",\"\x96\xe9\x96\xbe\x82\xaf\",\"\x83\x4a\x83\x8d\"\r\n";
-
-// A fresh folder for each test, removed afterwards.
-class SongLogTest : public testing::Test {
+// Saves into a fresh folder, and what they leave there.
+class SongLogTest : public LogFolderTest {
 protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() / ("cantivo-log-" + std::to_string(::getpid()) + "-" +
-                                              testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        path = (folder / "cantivolog.log").string();
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    void Write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-    std::string Read() const {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
     size_t FilesInFolder() const { return static_cast<size_t>(std::distance(fs::directory_iterator(folder), {})); }
-
-    void Save(const NowPlayingRecord& song = kSong, FileLayer* layer = nullptr) {
-        SaveCantivoLog(layer ? *layer : files, path, song, LocaleTexts{}, kDecember9);
-    }
 
     std::string ErrorOfSave(FileLayer& layer) {
         try {
@@ -53,10 +30,6 @@ protected:
         }
         return "no error";
     }
-
-    PosixFileLayer files;
-    fs::path folder;
-    std::string path;
 };
 
 TEST_F(SongLogTest, FirstSaveCreatesTheFileWithOneLine) {

@@ -61,17 +61,8 @@ private:
     }
 
     HWND MakeOwner() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = &ReferenceMenu::Procedure;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"CantivoProbeMenuOwner";
-        ::RegisterClassW(&windowClass);
-        HWND owner = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                       nullptr, windowClass.hInstance, nullptr);
-        if (owner) {
-            ::SetWindowLongPtrW(owner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-            ::PostMessageW(owner, kTrackMessage, 0, 0);
-        }
+        HWND owner = MakeOwnedWindow(L"CantivoProbeMenuOwner", &ReferenceMenu::Procedure, this);
+        if (owner) ::PostMessageW(owner, kTrackMessage, 0, 0);
         return owner;
     }
 

@@ -75,17 +75,7 @@ private:
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
 
-    HWND Make() {
-        WNDCLASSW windowClass{};
-        windowClass.lpfnWndProc = &StandInShell::Procedure;
-        windowClass.hInstance = ::GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"Shell_TrayWnd";
-        ::RegisterClassW(&windowClass);
-        HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                        nullptr, windowClass.hInstance, nullptr);
-        if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        return window;
-    }
+    HWND Make() { return MakeOwnedWindow(L"Shell_TrayWnd", &StandInShell::Procedure, this); }
 
     WindowThread window_;
     std::mutex mutex_;

@@ -11,6 +11,20 @@
 
 namespace probe {
 
+// An invisible tool window of a class of its own, whose procedure finds owner in the window's
+// user data (null until this returns); null when it cannot be made.
+inline HWND MakeOwnedWindow(const wchar_t* className, WNDPROC procedure, void* owner) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = className;
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowExW(WS_EX_TOOLWINDOW, className, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr);
+    if (window) ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+    return window;
+}
+
 // A window made and served on a thread of its own, until Stop closes it.
 class WindowThread {
 public:
