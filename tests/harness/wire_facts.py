@@ -34,6 +34,6 @@ class WireFacts:
                 with open(path) as f:
                     cls._read[path] = cls(json.load(f))
             except FileNotFoundError:
-                raise RuntimeError("%s is missing: configure the build tree %s first (cmake -S . -B %s)"
-                                   % (path, build_dir, build_dir)) from None
+                raise RuntimeError("%s is missing: configure the build tree %s first (cmake --preset NAME, "
+                                   "CMakePresets.json)" % (path, build_dir)) from None
         return cls._read[path]
