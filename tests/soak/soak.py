@@ -60,6 +60,11 @@ KINDS = ("close", "save", "error", "offline")
 # Cycles that may go other than driven (a click or key lost by a loaded X server) before the
 # soak gives up; each is reported.
 MAX_HICCUPS = 10
+# The balloon's close timer (CloseTimer): its period, how long a cycle that shows the balloon
+# may take at most, and how late after its period a tick may still come.
+CLOSE_TIMER_S = 60
+CYCLE_CLEARANCE_S = 6
+TICK_MARGIN_S = 1
 MK_RBUTTON = 0x0002
 # How often Save is chosen before a cycle counts as gone wrong, and how long its effect (the
 # balloon hidden) may take.
@@ -90,6 +95,7 @@ class TracedProgram(Program):
         if self.station:
             extra["http_proxy"] = self.station.proxy
         self.cwd = tempfile.mkdtemp(prefix="cwd-", dir=session.scratch)
+        self.close_timer = CloseTimer()  # off in a program just started
         self.trace_path = os.path.join(self.cwd, "gdi-trace.log")
         with open(self.trace_path, "wb") as trace:
             self.process = subprocess.Popen(session.wrap(wine_command([self.exe])), env=session.env(extra), cwd=self.cwd,
@@ -159,9 +165,35 @@ def song_page(folder, number):
     return path
 
 
+class CloseTimer:
+    """The balloon's one-minute close timer, as the program runs it: a show enables it when it
+    is off, and 60 s later it ticks, closing whatever balloon is shown then, and goes off. A
+    show while it runs does not restart it, so a balloon shown just before the tick closes at
+    once, as it should. The soak drives its cycles, not that tick: a cycle that shows the
+    balloon begins only where no tick can come during it, and otherwise waits for the tick."""
+
+    def __init__(self):
+        self.tick_from = None  # the running period's tick comes between these two moments
+        self.tick_by = None
+
+    def show(self, program):
+        now = time.monotonic()
+        if self.tick_by is not None and now + CYCLE_CLEARANCE_S > self.tick_from:
+            time.sleep(max(0.0, self.tick_by - now))
+            self.tick_by = None
+        elif self.tick_by is not None and now >= self.tick_by:
+            self.tick_by = None
+        asked = time.monotonic()
+        program.double_click_icon()
+        shown = program.wait_shown()
+        if self.tick_by is None:
+            self.tick_from = asked + CLOSE_TIMER_S
+            self.tick_by = time.monotonic() + CLOSE_TIMER_S + TICK_MARGIN_S
+        return shown
+
+
 def show(program):
-    program.double_click_icon()
-    return Balloon(program.wait_shown())
+    return Balloon(program.close_timer.show(program))
 
 
 def close_cycle(program, number):
