@@ -178,10 +178,9 @@ class CloseTimer:
 
     def show(self, program):
         now = time.monotonic()
+        # A tick that may come during this cycle, or has come already: the timer is off after it.
         if self.tick_by is not None and now + CYCLE_CLEARANCE_S > self.tick_from:
             time.sleep(max(0.0, self.tick_by - now))
-            self.tick_by = None
-        elif self.tick_by is not None and now >= self.tick_by:
             self.tick_by = None
         asked = time.monotonic()
         program.double_click_icon()
