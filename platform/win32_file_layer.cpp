@@ -14,6 +14,13 @@ namespace {
 
 constexpr DWORD kLargestWrite = 1u << 30;
 constexpr int kTemporaryNameTries = 100;
+// How often an update is made again on a file that appeared where there was none while the
+// update was being made (an editor or a sync client saving by delete, then rename).
+constexpr int kUpdateRounds = 3;
+// What a replaced file keeps of its attributes. ReplaceFileW keeps them on Windows, with the
+// file's security; Wine's keeps none, so the new file is made with them from the start.
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 // How long a file that another process holds for a moment (another instance's update, a virus
 // scanner, a sync client) is waited for, trying again every so often.
 constexpr DWORD kBusyWaitMs = 3000;
@@ -21,8 +28,13 @@ constexpr DWORD kBusyRetryMs = 15;
 
 bool HeldByAnother(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
-// A file being deleted (a lock file let go, a file replaced) answers "access denied" until it is gone.
-bool HeldOrGoing(DWORD error) { return HeldByAnother(error) || error == ERROR_ACCESS_DENIED; }
+// A file being deleted (a lock file let go, a file replaced) answers "access denied" until it
+// is gone; ReplaceFileW answers "could not remove the replaced file" while another holds it.
+bool HeldOrGoing(DWORD error) {
+    return HeldByAnother(error) || error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+bool AlreadyThere(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
 
 // attempt() until it succeeds, or fails for a reason that busy() does not take as a passing
 // one, or kBusyWaitMs have gone; the last error is attempt's own.
@@ -57,50 +69,10 @@ std::wstring LongPath(const std::wstring& path) {
 // A path of the program's (UTF-8) as the wide API takes it, of any length.
 std::wstring WidePath(const std::string& path) { return LongPath(WideFromUtf8(path)); }
 
-// The new file written beside the one it replaces, under a name of its own that nobody else
-// may open meanwhile. It is closed and deleted unless it has taken the old file's place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::wstring& target) {
-        for (int attempt = 0; attempt < kTemporaryNameTries && !file_; ++attempt) {
-            path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
-            file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) break;
-        }
-        created_ = static_cast<bool>(file_);
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    ~TemporaryFile() {
-        file_.Reset();
-        if (created_ && !kept_) ::DeleteFileW(path_.c_str());
-    }
-
-    bool Created() const noexcept { return created_; }
-    HANDLE Handle() const noexcept { return file_.Get(); }
-    const std::wstring& Path() const noexcept { return path_; }
-    // A file that is still open cannot be moved.
-    void CloseForMove() noexcept { file_.Reset(); }
-    void Keep() noexcept { kept_ = true; }
-
-private:
-    std::wstring path_;
-    FileHandle file_;
-    bool created_ = false;
-    bool kept_ = false;
-};
-
-// The lock every update of target holds for its whole length; it is deleted when let go, or
-// when its process ends. Empty when none can be had in time: the update then goes on
-// without it, and a folder that takes no new files fails it at its own new file.
-FileHandle TakeUpdateLock(const std::wstring& target) {
-    FileHandle lock;
-    RetryWhile(HeldOrGoing, [&] {
-        lock.Reset(::CreateFileW((target + L".lock").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-        return static_cast<bool>(lock);
-    });
-    return lock;
+// A lock file that is there answers "access denied" while it is being deleted (another
+// update letting go of it) or when it is another user's that this one may not open.
+bool LockFileThere(const std::wstring& lockPath) {
+    return ::GetFileAttributesW(lockPath.c_str()) != INVALID_FILE_ATTRIBUTES || ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 bool ProcessRuns(DWORD id) {
@@ -192,6 +164,40 @@ std::string ReadHeld(HANDLE file, const std::string& path) {
 
 }  // namespace
 
+// The new file written beside the one it replaces, under a name of its own that nobody else
+// may open meanwhile. It is closed and deleted unless it has taken the old file's place.
+class Win32FileLayer::TemporaryFile {
+public:
+    // attributes: what the new file is made with.
+    explicit TemporaryFile(const std::wstring& target, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+        for (int attempt = 0; attempt < kTemporaryNameTries && !file_; ++attempt) {
+            path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
+            file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+            if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) break;
+        }
+        created_ = static_cast<bool>(file_);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        file_.Reset();
+        if (created_ && !kept_) ::DeleteFileW(path_.c_str());
+    }
+
+    bool Created() const noexcept { return created_; }
+    HANDLE Handle() const noexcept { return file_.Get(); }
+    const std::wstring& Path() const noexcept { return path_; }
+    // A file that is still open cannot be moved.
+    void CloseForMove() noexcept { file_.Reset(); }
+    void Keep() noexcept { kept_ = true; }
+
+private:
+    std::wstring path_;
+    FileHandle file_;
+    bool created_ = false;
+    bool kept_ = false;
+};
+
 bool Win32FileLayer::IsFile(const std::string& path) {
     DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -212,10 +218,6 @@ DWORD Win32FileLayer::Attributes(const std::wstring& path) { return ::GetFileAtt
 
 bool Win32FileLayer::Flush(HANDLE file) { return ::FlushFileBuffers(file) != FALSE; }
 
-bool Win32FileLayer::MoveReplacing(const std::wstring& from, const std::wstring& to) {
-    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-}
-
 void Win32FileLayer::WriteFully(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         DWORD count = bytes.size() < kLargestWrite ? static_cast<DWORD>(bytes.size()) : kLargestWrite;
@@ -232,46 +234,101 @@ void Win32FileLayer::WriteAll(const std::string& path, std::string_view bytes) {
     WriteFully(file.Get(), bytes);
 }
 
+bool Win32FileLayer::MoveNew(const std::wstring& from, const std::wstring& to) {
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool Win32FileLayer::ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
+                                     const std::wstring& backup) {
+    return ::ReplaceFileW(replaced.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr) != FALSE;
+}
+
+FileHandle Win32FileLayer::CreateLockFile(const std::wstring& lockPath) {
+    return FileHandle(::CreateFileW(lockPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
+
+FileHandle Win32FileLayer::TakeUpdateLock(const std::wstring& target, const std::string& path) {
+    const std::wstring lockPath = target + L".lock";
+    auto held = [&](DWORD error) { return HeldByAnother(error) || (error == ERROR_ACCESS_DENIED && LockFileThere(lockPath)); };
+    FileHandle lock;
+    if (RetryWhile(held, [&] { return static_cast<bool>(lock = CreateLockFile(lockPath)); })) return lock;
+    if (held(::GetLastError())) throw CannotOpenFileError(path);
+    return lock;
+}
+
 void Win32FileLayer::ReplaceAll(const std::string& path, std::string_view bytes) {
-    std::wstring target = WidePath(path);
-    // Held until the move, so a log that may not be written (read-only, or open elsewhere)
-    // fails here as it would when truncated in place, and nobody opens it meanwhile.
-    // The read-only flag is checked as well, because Wine running as root lets it be written.
-    FileHandle existing;
-    DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (attributes & FILE_ATTRIBUTE_READONLY) throw CannotCreateFileError(path);
-        existing.Reset(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!existing) throw CannotCreateFileError(path);
+    const std::wstring target = WidePath(path);
+    for (int round = 0; round < kUpdateRounds; ++round) {
+        // Held until the replace, so a file that may not be written (read-only, or open
+        // elsewhere) fails here as it would when truncated in place, and nobody opens it
+        // meanwhile. The read-only flag is checked as well, because Wine running as root lets
+        // it be written.
+        FileHandle existing;
+        const DWORD attributes = Attributes(target);
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (attributes & FILE_ATTRIBUTE_READONLY) throw CannotCreateFileError(path);
+            existing.Reset(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!existing) throw CannotCreateFileError(path);
+        }
+        if (WriteReplacing(target, path, bytes, existing, attributes)) return;
     }
-    WriteReplacing(target, path, bytes, existing);
+    throw CannotCreateFileError(path);
 }
 
 void Win32FileLayer::Update(const std::string& path, const Edit& edit) {
     const std::wstring target = WidePath(path);
-    FileHandle lock = TakeUpdateLock(target);
-    RemoveLeftoverTemporaryFiles(target);
-    const DWORD attributes = Attributes(target);
-    HeldFile held = HoldExisting(target, path, attributes, ::GetLastError());
-    std::optional<std::string> bytes = edit(held.file ? ReadHeld(held.file.Get(), path) : std::string());
-    if (!bytes) return;
-    if (!held.writable) throw CannotCreateFileError(path);
-    WriteReplacing(target, path, *bytes, held.file);
+    FileHandle lock = TakeUpdateLock(target, path);
+    if (lock) RemoveLeftoverTemporaryFiles(target);
+    for (int round = 0; round < kUpdateRounds; ++round) {
+        const DWORD attributes = Attributes(target);
+        HeldFile held = HoldExisting(target, path, attributes, ::GetLastError());
+        std::optional<std::string> bytes = edit(held.file ? ReadHeld(held.file.Get(), path) : std::string());
+        if (!bytes) return;
+        if (!held.writable || !lock) throw CannotCreateFileError(path);
+        if (WriteReplacing(target, path, *bytes, held.file, attributes)) return;
+    }
+    throw CannotCreateFileError(path);
 }
 
-void Win32FileLayer::WriteReplacing(const std::wstring& target, const std::string& path, std::string_view bytes,
-                                    FileHandle& held) {
-    TemporaryFile temporary(target);
+bool Win32FileLayer::WriteReplacing(const std::wstring& target, const std::string& path, std::string_view bytes,
+                                    FileHandle& held, DWORD attributes) {
+    const bool replacing = static_cast<bool>(held);
+    const DWORD kept = replacing ? attributes & kKeptAttributes : 0;
+    TemporaryFile temporary(target, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
     if (!temporary.Created()) throw CannotCreateFileError(path);
     WriteFully(temporary.Handle(), bytes);
     if (!Flush(temporary.Handle())) throw StreamWriteError();
     temporary.CloseForMove();
     held.Reset();
-    // A scanner or a sync client may hold either file for a moment.
-    if (!RetryWhile(HeldOrGoing, [&] { return MoveReplacing(temporary.Path(), target); })) {
+    if (replacing) {
+        ReplaceWith(temporary, target, path);
+    } else if (!RetryWhile(HeldOrGoing, [&] { return MoveNew(temporary.Path(), target); })) {
+        // Where there was no file, one may have been put meanwhile: never replaced blindly.
+        if (AlreadyThere(::GetLastError())) return false;
         throw CannotCreateFileError(path);
     }
     temporary.Keep();
+    return true;
+}
+
+void Win32FileLayer::ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path) {
+    // The old file goes to a name of this update's own while the new one takes its place, so
+    // that a replace that stops half-way leaves it where it can be put back.
+    TemporaryFile backup(target);
+    if (!backup.Created()) throw CannotCreateFileError(path);
+    backup.CloseForMove();
+    // A scanner or a sync client may hold either file for a moment.
+    if (RetryWhile(HeldOrGoing, [&] { return ReplaceExisting(replacement.Path(), target, backup.Path()); })) return;
+    if (::GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) throw CannotCreateFileError(path);
+    // The old file is at the backup's name and the new one still at its own: the new one is
+    // moved in, or else the old one back.
+    if (RetryWhile(HeldOrGoing, [&] { return MoveNew(replacement.Path(), target); })) return;
+    if (!RetryWhile(HeldOrGoing, [&] { return MoveNew(backup.Path(), target); })) {
+        backup.Keep();  // the only whole copy left: found beside the file, never deleted
+        replacement.Keep();
+    }
+    throw CannotCreateFileError(path);
 }
 
 FileLayer& SystemFileLayer() {

@@ -20,8 +20,9 @@ public:
     void ReplaceAll(const std::string& path, std::string_view bytes) override;
     // Holds a lock file beside the file (TARGET.lock, gone when let go) for the whole update,
     // so that the program's other instances, another user's among them, update it one at a
-    // time; and the file itself, shared with nobody, from the read until just before the
-    // replace. Removes what updates cut short by their process's end left behind.
+    // time, and writes nothing without it; holds the file itself, shared with nobody, from the
+    // read until just before the replace. The replaced file keeps its security and attributes.
+    // Removes what updates cut short by their process's end left behind.
     void Update(const std::string& path, const Edit& edit) override;
 
 protected:
@@ -30,14 +31,34 @@ protected:
     virtual bool Flush(HANDLE file);
     // GetFileAttributesW: INVALID_FILE_ATTRIBUTES, with the last error set, on failure.
     virtual DWORD Attributes(const std::wstring& path);
-    virtual bool MoveReplacing(const std::wstring& from, const std::wstring& to);
+    // MoveFileExW to where no file is: fails with ERROR_ALREADY_EXISTS where one is.
+    virtual bool MoveNew(const std::wstring& from, const std::wstring& to);
+    // ReplaceFileW: replacement takes replaced's place, its security and attributes, and
+    // replaced goes to backup's name.
+    virtual bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
+                                 const std::wstring& backup);
+
+    // The update's lock file, opened as nobody else may open it meanwhile; empty on failure.
+    virtual FileHandle CreateLockFile(const std::wstring& lockPath);
 
 private:
+    class TemporaryFile;
+
+    // The lock every update of target holds for its whole length; it is deleted when let go,
+    // or when its process ends. When another update keeps it longer than the wait, this one
+    // fails, as when another keeps the file itself. Empty, at once, when the folder takes no
+    // lock file: it takes no new file either, so the update may read but never write.
+    FileHandle TakeUpdateLock(const std::wstring& target, const std::string& path);
+
     void WriteFully(HANDLE file, std::string_view bytes);
     // bytes written to a new file beside target, which then takes target's place; held, the
-    // target held open until then, is let go just before.
-    void WriteReplacing(const std::wstring& target, const std::string& path, std::string_view bytes,
-                        FileHandle& held);
+    // target held open until then (empty when there was none), is let go just before, and
+    // attributes are the target's. False when there was no target and one has appeared since:
+    // it is left as it is.
+    bool WriteReplacing(const std::wstring& target, const std::string& path, std::string_view bytes, FileHandle& held,
+                        DWORD attributes);
+    // replacement takes the place of the file at target, keeping what that file is.
+    void ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path);
 };
 
 }  // namespace cantivo

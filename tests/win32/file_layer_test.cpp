@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/kernel_handle.h"
@@ -152,8 +153,9 @@ protected:
         return Win32FileLayer::WriteSome(file, bytes, count / 2, written);
     }
     bool Flush(HANDLE file) override { return fault_ != Fault::Flush && Win32FileLayer::Flush(file); }
-    bool MoveReplacing(const std::wstring& from, const std::wstring& to) override {
-        if (fault_ != Fault::Move) return Win32FileLayer::MoveReplacing(from, to);
+    bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
+                         const std::wstring& backup) override {
+        if (fault_ != Fault::Move) return Win32FileLayer::ReplaceExisting(replacement, replaced, backup);
         ::SetLastError(ERROR_WRITE_PROTECT);
         return false;
     }
@@ -242,8 +244,9 @@ protected:
         ::SetLastError(attributesError);
         return INVALID_FILE_ATTRIBUTES;
     }
-    bool MoveReplacing(const std::wstring& from, const std::wstring& to) override {
-        if (movesHeld == 0) return Win32FileLayer::MoveReplacing(from, to);
+    bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
+                         const std::wstring& backup) override {
+        if (movesHeld == 0) return Win32FileLayer::ReplaceExisting(replacement, replaced, backup);
         --movesHeld;
         ::SetLastError(ERROR_SHARING_VIOLATION);
         return false;
@@ -272,6 +275,163 @@ TEST_F(FileLayerTest, AReplacingMoveThatMeetsAHeldFileIsTriedAgain) {
     layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
     EXPECT_EQ(files.ReadAll(path), kOld + "new\r\n");
     EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+}
+
+// The update's lock, held here as another updater holds it (another user's copy of the
+// program, another PC on a share).
+FileHandle HoldLock(const std::string& path) {
+    return FileHandle(::CreateFileW((WideFromUtf8(path) + L".lock").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
+
+TEST_F(FileLayerTest, AnUpdateWaitsForTheLockAMomentAndNeverWritesWithoutIt) {
+    files.WriteAll(path, kOld);
+    {
+        FileHandle lock = HoldLock(path);
+        ASSERT_TRUE(lock);
+        KernelObject letGo(::CreateThread(nullptr, 0, &LetGoAfterAMoment, &lock, 0, nullptr));
+        files.Update(path, [](std::string_view old) { return Appending(old, "mine\r\n"); });
+        ::WaitForSingleObject(letGo.Get(), INFINITE);
+    }
+    const std::string mine = kOld + "mine\r\n";
+    {
+        FileHandle lock = HoldLock(path);  // for longer than an update waits
+        ASSERT_TRUE(lock);
+        try {
+            files.Update(path, [](std::string_view old) { return Appending(old, "lost\r\n"); });
+            ADD_FAILURE() << "updated without the lock";
+        } catch (const CantivoError& e) {
+            EXPECT_EQ(e.Message(), OpenError());
+        }
+        // Meanwhile the other updater makes its change, which stays.
+        files.ReplaceAll(path, mine + "other's\r\n");
+    }
+    EXPECT_EQ(files.ReadAll(path), mine + "other's\r\n");
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+}
+
+// A lock file that cannot be made, as in a folder that takes no new files, where making one
+// answers "access denied"; the tries are counted.
+class NoNewFilesLayer : public Win32FileLayer {
+public:
+    int lockTries = 0;
+
+protected:
+    FileHandle CreateLockFile(const std::wstring&) override {
+        ++lockTries;
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FileHandle();
+    }
+};
+
+TEST_F(FileLayerTest, AccessDeniedToTheLockIsWaitedForOnlyWhileALockFileIsThere) {
+    struct Case {
+        bool lockFileThere;
+        std::string error;
+    };
+    const Case cases[] = {{false, CreateError()}, {true, OpenError()}};
+    files.WriteAll(path, kOld);
+    for (const Case& c : cases) {
+        const std::string lockFile = path + ".lock";
+        if (c.lockFileThere) files.WriteAll(lockFile, "");  // another user's, that this one may not open
+        NoNewFilesLayer layer;
+        // Where there is no lock file, the folder takes none: an update that changes nothing
+        // reads the file without it.
+        if (!c.lockFileThere) layer.Update(path, [](std::string_view) { return std::optional<std::string>(); });
+        try {
+            layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+            ADD_FAILURE() << c.lockFileThere;
+        } catch (const CantivoError& e) {
+            EXPECT_EQ(e.Message(), c.error) << c.lockFileThere;
+        }
+        // Tried again and again while a lock file is there; otherwise once for each update.
+        if (c.lockFileThere) {
+            EXPECT_GT(layer.lockTries, 2);
+        } else {
+            EXPECT_EQ(layer.lockTries, 2);
+        }
+        ::DeleteFileW(WideFromUtf8(lockFile).c_str());
+        ExpectUnchanged();
+    }
+}
+
+// An editor or a sync client that saves by delete, then rename, puts the whole file back just
+// before the new one is moved in where there was none.
+class FilePutBackLayer : public Win32FileLayer {
+public:
+    std::string putBack;
+
+protected:
+    bool MoveNew(const std::wstring& from, const std::wstring& to) override {
+        if (!putBack.empty()) Win32FileLayer().WriteAll(Utf8FromWide(to), std::exchange(putBack, std::string()));
+        return Win32FileLayer::MoveNew(from, to);
+    }
+};
+
+TEST_F(FileLayerTest, AFileThatAppearsWhereThereWasNoneIsUpdatedNotReplaced) {
+    FilePutBackLayer layer;
+    layer.putBack = kOld;
+    layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+    EXPECT_EQ(files.ReadAll(path), kOld + "new\r\n");
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+}
+
+TEST_F(FileLayerTest, AnUpdateKeepsTheFilesAttributes) {
+    const std::wstring wide = WideFromUtf8(path);
+    for (DWORD attributes : {DWORD(FILE_ATTRIBUTE_HIDDEN), DWORD(FILE_ATTRIBUTE_SYSTEM),
+                             DWORD(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)}) {
+        ::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+        files.WriteAll(path, kOld);
+        ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), attributes));
+        files.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+        EXPECT_EQ(files.ReadAll(path), kOld + "new\r\n");
+        EXPECT_EQ(::GetFileAttributesW(wide.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY),
+                  attributes);
+    }
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+}
+
+// ReplaceFileW stopped half-way (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old file is at the
+// backup's name, the new one still at its own. Moving the new one in may fail as well.
+class HalfWayReplaceLayer : public Win32FileLayer {
+public:
+    int newMovesFailing = 0;
+
+protected:
+    bool ReplaceExisting(const std::wstring&, const std::wstring& replaced, const std::wstring& backup) override {
+        ::MoveFileExW(replaced.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING);
+        ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+        return false;
+    }
+    bool MoveNew(const std::wstring& from, const std::wstring& to) override {
+        if (newMovesFailing == 0) return Win32FileLayer::MoveNew(from, to);
+        --newMovesFailing;
+        ::SetLastError(ERROR_WRITE_PROTECT);
+        return false;
+    }
+};
+
+TEST_F(FileLayerTest, AReplaceStoppedHalfWayEndsWithTheNewFileOrTheOld) {
+    struct Case {
+        int newMovesFailing;
+        std::string error;
+        std::string after;
+    };
+    const Case cases[] = {{0, "no error", kOld + "new\r\n"}, {1, CreateError(), kOld}};
+    for (const Case& c : cases) {
+        files.ReplaceAll(path, kOld);
+        HalfWayReplaceLayer layer;
+        layer.newMovesFailing = c.newMovesFailing;
+        std::string error = "no error";
+        try {
+            layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+        } catch (const CantivoError& e) {
+            error = e.Message();
+        }
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(files.ReadAll(path), c.after);
+        EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+    }
 }
 
 // The id of a process that has ended.
