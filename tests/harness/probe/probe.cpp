@@ -107,6 +107,9 @@ private:
              "stand-in gone",
              1, &Probe::Shell},
             {"hold", "PATH", "PATH opened with no sharing, kept open", 1, &Probe::Hold},
+            {"lock", "PATH",
+             "PATH.lock made and held as a log's updater holds it (no sharing, deleted when let go)", 1,
+             &Probe::Lock},
             {"release", "", "every held file closed", 0, &Probe::ReleaseFiles},
             {"foreground", "", "the foreground window", 0, &Probe::Foreground},
             {"resources", "PID",
@@ -254,8 +257,17 @@ private:
     }
 
     void Hold(Json& json, const Words& args) {
-        HANDLE file = ::CreateFileW(WideFromUtf8(args[0]).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+        Keep(json, ::CreateFileW(WideFromUtf8(args[0]).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                 0, nullptr));
+    }
+
+    void Lock(Json& json, const Words& args) {
+        Keep(json, ::CreateFileW(WideFromUtf8(args[0] + ".lock").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    }
+
+    // An opened file kept until "release".
+    void Keep(Json& json, HANDLE file) {
         json.Bool("ok", file != INVALID_HANDLE_VALUE);
         if (file == INVALID_HANDLE_VALUE) {
             json.Num("error", ::GetLastError());
