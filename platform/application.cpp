@@ -76,32 +76,26 @@ LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wParam, LPA
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool Application::Deliver(const MSG& message) {
-    if (message.message == WM_QUIT) {
-        terminated_ = true;
-        return false;
-    }
+void Application::Deliver(const MSG& message) {
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
-    return true;
 }
 
 void Application::Run() {
     MSG message{};
-    while (!terminated_) {
-        BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
-        if (got == -1) break;
-        if (got == 0) {
-            terminated_ = true;
-            break;
-        }
-        Deliver(message);
-    }
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) Deliver(message);
 }
 
 void Application::ProcessMessages() {
     MSG message{};
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // Posted again for Run's loop, as the system's own modal loops do. The handler this
+            // runs in may itself run inside Run's wait for a posted message (the shell sends the
+            // tray icon's messages), which would otherwise wait on for the next one.
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
         Deliver(message);
     }
 }

@@ -19,8 +19,8 @@ struct WindowHandleTraits {
 using WindowHandle = UniqueHandle<WindowHandleTraits>;
 
 // The application: its icon, its never-visible application window that owns every window
-// and every error box (so none has a taskbar button of its own), the message loop with its
-// ending flag, and the error box.
+// and every error box (so none has a taskbar button of its own), the message loop, and the
+// error box.
 class Application : private BoundWindow {
 public:
     // pageCodePage: the code page of the page bytes that an error quotes, for the error box.
@@ -37,7 +37,8 @@ public:
 
     // Handles events until a quit request has been met.
     void Run();
-    // Handles the pending events, including any that arrive meanwhile, then returns.
+    // Handles the pending events, including any that arrive meanwhile, then returns; at a
+    // quit request it returns at once, and leaves the request for Run.
     void ProcessMessages();
     // Ends the program once the current handler has returned: the way every close request
     // (the menu's Exit, the system's to either window) goes.
@@ -58,14 +59,13 @@ private:
     void Bind(HWND) noexcept override {}
     void Unbind() noexcept override {}
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
-    bool Deliver(const MSG& message);
+    void Deliver(const MSG& message);
 
     HINSTANCE instance_;
     unsigned pageCodePage_;
     HICON icon_ = nullptr;  // shared: the system owns both icons and frees them with the process
     HICON smallIcon_ = nullptr;
     WindowHandle window_;
-    bool terminated_ = false;
     bool windowShownOnce_ = false;
 };
 

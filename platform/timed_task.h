@@ -23,7 +23,8 @@ public:
 
 enum class TaskOutcome {
     kDone,        // the task ended in time: what it left is the caller's to read
-    kLate,        // given up on: its thread goes on alone, and lets go of the task when it ends
+    kLate,        // given up on, at its deadline or at a request to end the program: its
+                  // thread goes on alone, and lets go of the task when it ends
     kBusy,        // not started: a task given up on earlier still runs, or one is awaited now
     kNotStarted,  // not started: no thread could be had
 };
@@ -31,8 +32,10 @@ enum class TaskOutcome {
 // Runs tasks one at a time, each on a thread of its own. While the caller waits, it answers
 // the messages other threads and the system send to its windows (a caller that is a window's
 // thread would otherwise keep them waiting, the system's sign-out query among them); what is
-// posted to it stays queued. A task given up on keeps the runner busy until its thread ends,
-// so that late tasks never pile up.
+// posted to it stays queued. A request to end the program (a quit, or a close posted to one of
+// its windows) ends the wait at once, and stays queued for the message loop: the program then
+// ends without waiting for the task. A task given up on keeps the runner busy until its thread
+// ends, so that late tasks never pile up.
 class TaskRunner {
 public:
     TaskRunner() = default;

@@ -5,17 +5,21 @@ Meanwhile the program answers every message sent to it (the system's sign-out qu
 shell's tray messages) and starts no Get inside the Get. Gets made while the given-up download
 is still alive end at once, rather than each wait another minute, and no second download is
 started beside it. Nothing of the station's stays in the user's WinInet: no cached page, no
-cookie. The Restart Manager's close request ends the program.
+cookie. The Restart Manager's close request ends the program, and so does any close request
+during a Get, at once.
 
-The time held, the longest wait of a sent message and the program's Linux threads are written
-to figures.json beside the case's screenshots: figures, not assertions."""
+The time held, the longest wait of a sent message, the program's Linux threads and how long the
+program lived after a close request are written to figures.json beside the case's screenshots:
+figures, not assertions."""
 
 import json
 import os
 import time
 
+import pytest
+
 import processes
-from desktop import PAGES, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN
+from desktop import PAGES, WM_CLOSE, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN
 from session import wait_for
 from tray import EXIT, GET
 
@@ -132,6 +136,50 @@ def test_the_restart_managers_close_request_ends_the_program(start, desktop):
     program = start()
     program.post(WM_ENDSESSION, 1, ENDSESSION_CLOSEAPP)
     assert program.wait_exit() == 0
+    wait_for(lambda: not desktop.tray.icons(), what="the icon to go")
+
+
+SLOW_GET_S = 3   # a Get that shows its page this late
+GONE_WITHIN_S = 10  # far below a Get's time limit, which a request held back would wait out
+
+
+def restart_manager(program):
+    """The Restart Manager's close request, sent as it sends it: the query, then the end."""
+    program.send(WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP)
+    program.send(WM_ENDSESSION, 1, ENDSESSION_CLOSEAPP)
+
+
+CLOSE_REQUESTS = {
+    "close posted": lambda program: program.post(WM_CLOSE),  # as Task Manager's "End task"
+    "restart manager": restart_manager,
+    # Posted, it waits in the queue until the Get has ended, and is met in the fade that shows
+    # the balloon.
+    "exit chosen": lambda program: program.post_command("exit"),
+}
+
+
+@pytest.mark.parametrize("request_, station", [
+    ("close posted", ("stall",)),
+    ("restart manager", ("stall",)),
+    ("close posted", ("late", SLOW_GET_S)),
+    ("restart manager", ("late", SLOW_GET_S)),
+    ("exit chosen", ("late", SLOW_GET_S)),
+], ids=["close posted, slow Get", "restart manager, slow Get", "close posted, page late",
+        "restart manager, page late", "exit chosen, met in the fade"])
+def test_a_close_request_during_a_get_ends_the_program_at_once(start, desktop, request_, station):
+    program = start("good.html")
+    requests_before = len(program.on_air_requests())
+    program.station.misbehave(*station)
+    program.double_click_icon()
+    wait_for(lambda: len(program.on_air_requests()) > requests_before, what="the Get to reach the station")
+
+    began = time.monotonic()
+    CLOSE_REQUESTS[request_](program)
+    assert program.wait_exit(timeout=GONE_WITHIN_S) == 0
+    lived_s = time.monotonic() - began
+    with open(desktop.screen.artifact_path("figures.json"), "w") as f:
+        json.dump({"lived_after_request_s": round(lived_s, 2)}, f)
+    print("%s: the program lived %.2f s after the request" % (request_, lived_s))
     wait_for(lambda: not desktop.tray.icons(), what="the icon to go")
 
 

@@ -14,6 +14,8 @@ with the absolute URL. It serves:
   /test/redirect/N           N redirections (relative) before "arrived"
   /test/redirect-loop        a redirection to itself
   /test/redirect-loop/count  "count N", N the redirections to itself answered so far
+  /test/slow-redirect-loop   a redirection to itself, each answered a second late
+  /test/slow-redirect-loop/count  "count N", N the requests of it so far
   /test/cut                  headers announcing 4000 bytes, 1000 of them, then closed
   /test/stall                headers announcing a body, then nothing until the station stops
   /test/endless              headers with no length, then a body without end
@@ -39,6 +41,8 @@ def pattern_bytes(count):
     return bytes(i % 251 for i in range(count))
 
 
+SLOW_REDIRECT_S = 1
+
 # Test paths whose answer goes wrong on the wire (see Station.misbehave).
 STREAM_FAULTS = {
     "/test/cut": ("cut", pattern_bytes(4000), 1000),
@@ -63,6 +67,7 @@ class Station:
         self._stop = threading.Event()
         self._counter = 0
         self._loops = 0
+        self._slow_loops = 0
         self._lock = threading.Lock()
         station = self
 
@@ -77,6 +82,9 @@ class Station:
                     misbehaviour = station.misbehaviour
                     if misbehaviour[0] == "as":
                         path, misbehaviour = misbehaviour[1], None
+                    elif misbehaviour[0] == "late":
+                        station._stop.wait(misbehaviour[1])
+                        misbehaviour = None
                 if misbehaviour:
                     return station._misbehave(self, misbehaviour)
                 status, body, *headers = station._answer(path, raw)
@@ -114,6 +122,7 @@ class Station:
     def misbehave(self, how, *args):
         """The on-air path from now on answers so:
           ("as", PATH)              as the test path PATH does (an error status, a redirection loop)
+          ("late", SECONDS)         the page file, after SECONDS (or at end_answers())
           ("cut", BYTES, N)         headers announcing BYTES, the first N of them, then closed
           ("stall",)                headers announcing a body, then nothing until stop()
           ("endless",)              headers with no length, then 64 KiB lines until the
@@ -224,6 +233,13 @@ class Station:
             return 302, b"", {"Location": "/test/redirect-loop"}
         if path == "/test/redirect-loop/count":
             return 200, b"count %d" % self._loops
+        if path == "/test/slow-redirect-loop":
+            with self._lock:
+                self._slow_loops += 1
+            self._stop.wait(SLOW_REDIRECT_S)
+            return 302, b"", {"Location": "/test/slow-redirect-loop"}
+        if path == "/test/slow-redirect-loop/count":
+            return 200, b"count %d" % self._slow_loops
         if path.startswith("/test/status/"):
             code = int(path.rsplit("/", 1)[1])
             return code, b"<html>status %d page</html>" % code

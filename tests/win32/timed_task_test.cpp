@@ -118,5 +118,79 @@ TEST(TaskRunnerTest, MessagesSentWhileWaitingAreAnsweredAndPostedOnesStayQueued)
     ::DestroyWindow(window);
 }
 
+// What asks the program to end while a task is awaited, and when.
+enum class EndRequest { kClosePosted, kQuitPosted, kClosePostedMeanwhile, kSentMessageQuits };
+
+struct EndRequestCase {
+    EndRequest request;
+    HWND window;
+};
+
+constexpr UINT kQuittingMessage = WM_USER + 3;
+
+LRESULT CALLBACK QuittingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kQuittingMessage) {
+        ::PostQuitMessage(7);  // as the program's handler of the Restart Manager's close request
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+DWORD WINAPI RequestEndMeanwhile(void* parameter) {
+    const auto* request = static_cast<const EndRequestCase*>(parameter);
+    ::Sleep(200);
+    if (request->request == EndRequest::kClosePostedMeanwhile) {
+        ::PostMessageW(request->window, WM_CLOSE, 0, 0);
+    } else {
+        ::SendMessageW(request->window, kQuittingMessage, 0, 0);
+    }
+    return 0;
+}
+
+TEST(TaskRunnerTest, ARequestToEndTheProgramEndsTheWaitAndStaysQueued) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &QuittingProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"CantivoTaskRunnerEndTest";
+    ::RegisterClassW(&windowClass);
+    HWND window = ::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    ASSERT_NE(window, nullptr);
+    for (EndRequest request : {EndRequest::kClosePosted, EndRequest::kQuitPosted, EndRequest::kClosePostedMeanwhile,
+                               EndRequest::kSentMessageQuits}) {
+        const int name = static_cast<int>(request);
+        EndRequestCase meanwhile{request, window};
+        HANDLE requester = nullptr;
+        if (request == EndRequest::kClosePosted) {
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+        } else if (request == EndRequest::kQuitPosted) {
+            ::PostQuitMessage(7);
+        } else {
+            requester = ::CreateThread(nullptr, 0, &RequestEndMeanwhile, &meanwhile, 0, nullptr);
+            ASSERT_NE(requester, nullptr);
+        }
+        std::atomic<DWORD> freedOn{0};
+        TaskRunner runner;
+        auto task = std::make_shared<SleepingTask>(3000, freedOn);
+        EXPECT_EQ(runner.Run(task, MsFromNow(20000)), TaskOutcome::kLate) << name;
+        EXPECT_FALSE(task->ran) << name;
+        task.reset();
+
+        // The request is still there for the message loop, and nothing else was taken.
+        MSG queued{};
+        const UINT expected = request == EndRequest::kClosePosted || request == EndRequest::kClosePostedMeanwhile
+                                  ? UINT(WM_CLOSE)
+                                  : UINT(WM_QUIT);
+        EXPECT_TRUE(::PeekMessageW(&queued, nullptr, expected, expected, PM_REMOVE)) << name;
+        EXPECT_EQ(queued.message, expected) << name;
+        if (requester) {
+            ::WaitForSingleObject(requester, 5000);
+            ::CloseHandle(requester);
+        }
+        ASSERT_TRUE(WaitUntil(freedOn, 10000)) << name;  // the task's thread still holds freedOn
+    }
+    ::DestroyWindow(window);
+}
+
 }  // namespace
 }  // namespace cantivo
