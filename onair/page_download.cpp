@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "onair/redirection.h"
 #include "platform/internet_handle.h"
 #include "platform/timed_task.h"
 #include "platform/wininet_library.h"
@@ -24,14 +25,33 @@ const WinInetFunctions& Net() { return *WinInet(); }
 // Windows' own default, set explicitly: some WinInet implementations wait for a stalled
 // server for ever. They are set on the session and on each request before it is sent, so that
 // the connection it opens has them from the start; set later, some implementations never
-// apply them to the connection's reads.
+// apply them to the connection's reads. A request sent near the Get's deadline gets only the
+// time left, so that none of its steps outlasts the deadline by much.
 constexpr DWORD kNetworkTimeoutMs = 30000;
+// The addresses of the station's host that a connect tries, one after another, each for the
+// connect time-out: two, so that a network that silently drops one kind of address (IPv6, say)
+// still reaches the host by the other, while WinInet's default of five would let one connect
+// outlast the Get's limit by minutes.
+constexpr DWORD kConnectTries = 2;
 
-void SetNetworkTimeouts(HINTERNET handle) {
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD timeout = kNetworkTimeoutMs;
-        Net().InternetSetOptionA(handle, option, &timeout, sizeof timeout);
-    }
+DWORD TimeLeft(ULONGLONG deadline) {
+    const ULONGLONG now = ::GetTickCount64();
+    return now < deadline ? static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kNetworkTimeoutMs)) : 1;
+}
+
+void SetNetworkTimeouts(HINTERNET handle, ULONGLONG deadline) {
+    const DWORD left = TimeLeft(deadline);
+    // The connect time-out holds for each address tried: together they fit in the time left.
+    const DWORD connect = std::max<DWORD>(left / kConnectTries, 1);
+    auto set = [handle](DWORD option, DWORD timeout) { Net().InternetSetOptionA(handle, option, &timeout, sizeof timeout); };
+    set(INTERNET_OPTION_CONNECT_TIMEOUT, connect);
+    set(INTERNET_OPTION_SEND_TIMEOUT, left);
+    set(INTERNET_OPTION_RECEIVE_TIMEOUT, left);
+}
+
+void LimitConnectTries(HINTERNET internet) {
+    DWORD tries = kConnectTries;
+    Net().InternetSetOptionA(internet, INTERNET_OPTION_CONNECT_RETRIES, &tries, sizeof tries);
 }
 
 // A sent GET: its connection handle and its request handle, closed request first.
@@ -42,7 +62,7 @@ struct Request {
 
 // The GET of url sent, the way InternetOpenUrl sends it; an empty page handle when the URL is
 // not an HTTP one or the request cannot be sent.
-Request SendGet(HINTERNET internet, const std::string& url, DWORD flags) {
+Request SendGet(HINTERNET internet, const std::string& url, DWORD flags, ULONGLONG deadline) {
     char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
     char path[INTERNET_MAX_URL_LENGTH] = {};
     char extra[INTERNET_MAX_URL_LENGTH] = {};
@@ -69,7 +89,7 @@ Request SendGet(HINTERNET internet, const std::string& url, DWORD flags) {
     request.page.Reset(Net().HttpOpenRequestA(request.connection.Get(), "GET", object.c_str(), nullptr, nullptr,
                                           acceptTypes, flags, 0));
     if (!request.page) return request;
-    SetNetworkTimeouts(request.page.Get());
+    SetNetworkTimeouts(request.page.Get(), deadline);
     if (!Net().HttpSendRequestA(request.page.Get(), nullptr, 0, nullptr, 0)) request.page.Reset();
     return request;
 }
@@ -105,19 +125,23 @@ std::string RedirectionTarget(HINTERNET page, const std::string& from) {
     return target;
 }
 
-// The page at url, redirections followed; an empty page handle when it cannot be had.
-Request OpenPage(HINTERNET internet, std::string url) {
+// The page at url, redirections followed; an empty page handle when it cannot be had by
+// deadline (GetTickCount64), checked before each request.
+Request OpenPage(HINTERNET internet, std::string url, ULONGLONG deadline) {
     for (int redirections = 0; redirections <= kMostRedirections; ++redirections) {
+        if (::GetTickCount64() >= deadline) return {};
         // RELOAD: always from the server, never from a cache, so every Get sees the page as it is now.
         // PRAGMA_NOCACHE: the same asked of a caching proxy, which some WinInets leave unsaid.
         // NO_CACHE_WRITE, NO_COOKIES, NO_UI: nothing of the station's is left in the user's
         // WinInet (its cache, its cookies), and WinInet never puts up a dialog of its own.
         Request request = SendGet(internet, url,
                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_AUTO_REDIRECT |
-                                      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI);
+                                      INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI,
+                                  deadline);
         if (!request.page || !IsRedirection(StatusCode(request.page.Get()))) return request;
         std::string target = RedirectionTarget(request.page.Get(), url);
         if (target.empty()) return request;  // nowhere to go: the redirection's own body is the page
+        if (!RedirectionAllowed(url, target)) return {};
         url = std::move(target);
     }
     return {};
@@ -162,13 +186,16 @@ bool ReadPage(HINTERNET page, MemoryStream& stream, ULONGLONG deadline) {
 //
 // So nothing but the download itself can stop one given up on. It ends, and lets go of its
 // memory, at the first of these:
-// - its own deadline, the one the program's thread gave up at, checked in ReadPage before
-//   each wait for more of the body: the first bytes that arrive after it end the download;
-// - WinInet's receive time-out (kNetworkTimeoutMs) when nothing arrives at all;
+// - its own deadline, the one the program's thread gave up at, checked in OpenPage before
+//   each request and in ReadPage before each wait for more of the body: the first bytes that
+//   arrive after it end the download;
+// - WinInet's time-outs, each no longer than the time left when its request was sent (and
+//   kNetworkTimeoutMs at most), when nothing arrives at all;
 // - the sender hanging up.
-// A sender that drips the answer's headers holds it until they are whole, as WinInet reads
-// them inside HttpSendRequest, out of the download's reach. Until it has ended, the runner
-// starts no other download (GetHtmlSource).
+// Two steps are out of its reach: a name lookup, which WinInet does not limit, and a sender
+// that drips the answer's headers, which holds it until they are whole, as WinInet reads them
+// inside HttpSendRequest. Until it has ended, the runner starts no other download
+// (GetHtmlSource).
 class Download final : public TimedTask {
 public:
     Download(std::string url, ULONGLONG deadline) : url_(std::move(url)), deadline_(deadline) {}
@@ -177,8 +204,9 @@ public:
         try {
             InternetHandle internet(Net().InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
             if (!internet) return;
-            SetNetworkTimeouts(internet.Get());
-            Request request = OpenPage(internet.Get(), url_);
+            SetNetworkTimeouts(internet.Get(), deadline_);
+            LimitConnectTries(internet.Get());
+            Request request = OpenPage(internet.Get(), url_, deadline_);
             complete_ = request.page && ReadPage(request.page.Get(), page_, deadline_);
         } catch (...) {
             error_ = std::current_exception();
@@ -210,7 +238,7 @@ bool InternetConnected() {
     return Net().InternetGetConnectedState(&flags, 0) != FALSE;
 }
 
-bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
+bool GetHtmlSource(MemoryStream& stream, const std::string& url, unsigned long timeLimitMs) {
     if (!WinInet()) return false;
     // One download at a time in the whole process: one given up on still holds a connection
     // to the station (what ends it: see Download), and WinInet allows a process only a few to
@@ -218,7 +246,7 @@ bool GetHtmlSource(MemoryStream& stream, const std::string& url) {
     // wait another minute.
     static TaskRunner downloads;
     // One deadline for both: the download reads no more after it, the caller waits no longer.
-    const ULONGLONG deadline = ::GetTickCount64() + kGetTimeLimitMs;
+    const ULONGLONG deadline = ::GetTickCount64() + timeLimitMs;
     auto download = std::make_shared<Download>(url, deadline);
     if (downloads.Run(download, deadline) != TaskOutcome::kDone) return false;
     return download->Deliver(stream);

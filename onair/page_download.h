@@ -22,7 +22,8 @@ bool InternetConnected();
 // when the whole body arrived, whatever the HTTP status; false, the stream untouched, when
 // WinInet, the internet or URL handle cannot be had, a read fails, the body ends before the
 // length the server announced, the body outgrows kMaxPageBytes, or the whole takes longer than
-// kGetTimeLimitMs. A server that stops sending is given up after 30 s.
-bool GetHtmlSource(MemoryStream& stream, const std::string& url);
+// timeLimitMs. A server that stops sending is given up after 30 s. A redirection from https to
+// plain http is not followed: the download fails.
+bool GetHtmlSource(MemoryStream& stream, const std::string& url, unsigned long timeLimitMs = kGetTimeLimitMs);
 
 }  // namespace cantivo

@@ -1,5 +1,7 @@
 #include "onair/page_download.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -86,6 +88,28 @@ TEST_F(PageDownloadTest, RedirectionsAreFollowedTenTimesAtMost) {
     EXPECT_FALSE(GetHtmlSource(stream, StationUrl("/test/redirect-loop")));
     // The first request and ten redirections, then no more.
     EXPECT_EQ(std::stoi(Fetch("/test/redirect-loop/count").substr(6)), before + 11);
+}
+
+// How many requests of a path the station has counted, once a download given up on earlier
+// has ended and another can be made.
+int StationCount(const std::string& countPath) {
+    for (int tries = 0; tries < 200; ++tries) {
+        MemoryStream stream;
+        if (GetHtmlSource(stream, StationUrl(countPath))) return std::stoi(std::string(stream.Bytes()).substr(6));
+        ::Sleep(100);
+    }
+    return -1;
+}
+
+TEST_F(PageDownloadTest, NoRedirectionIsFollowedPastTheTimeLimit) {
+    const int before = StationCount("/test/slow-redirect-loop/count");
+    MemoryStream stream;
+    // Each redirection is answered a second late: at most three requests start within 2.5 s.
+    EXPECT_FALSE(GetHtmlSource(stream, StationUrl("/test/slow-redirect-loop"), 2500));
+    EXPECT_EQ(stream.Size(), 0u);
+    const int requests = StationCount("/test/slow-redirect-loop/count") - before;
+    EXPECT_GE(requests, 1);
+    EXPECT_LE(requests, 3);
 }
 
 TEST_F(PageDownloadTest, AServerThatStopsSendingIsGivenUp) {
