@@ -16,6 +16,7 @@ import sys
 import time
 import zipfile
 import zlib
+from xml.etree import ElementTree
 
 import pytest
 
@@ -141,6 +142,23 @@ def test_the_exe_is_hardened(arch, unpacked):
     assert HARDENING[arch] <= set(flags.group(1).split()), flags.group(1)
     # Randomised loading needs the relocations kept.
     assert ".reloc" in tool(arch, "objdump", "-h", exe)
+
+
+@pytest.mark.parametrize("arch", CPU)
+def test_the_exe_asks_for_no_virtualization_and_says_it_needs_windows_7(arch, unpacked):
+    with open(exe_of(arch, unpacked), "rb") as f:
+        data = f.read()
+    # The manifest resource is the XML as written; without requestedExecutionLevel Windows runs
+    # the 32-bit exe with its writes to a protected folder redirected to the VirtualStore.
+    manifests = re.findall(rb"<\?xml[^>]*\?>\s*<assembly .*?</assembly>", data, re.S)
+    assert len(manifests) == 1
+    space = "{urn:schemas-microsoft-com:asm.v3}"
+    level = ElementTree.fromstring(manifests[0]).find(
+        "%strustInfo/%ssecurity/%srequestedPrivileges/%srequestedExecutionLevel" % ((space,) * 4))
+    assert level is not None and level.attrib == {"level": "asInvoker", "uiAccess": "false"}
+    private = tool(arch, "objdump", "-p", exe_of(arch, unpacked))
+    for field in ("OSystemVersion", "SubsystemVersion"):
+        assert re.search(r"^Major%s\s+6$" % field, private, re.M) and re.search(r"^Minor%s\s+1$" % field, private, re.M)
 
 
 @pytest.mark.parametrize("arch", CPU)
