@@ -1,7 +1,5 @@
 #include "app/main_window.h"
 
-#include <cstring>
-
 #include "menu_commands.h"
 #include "onair/get_cantivo_info.h"
 #include "platform/locale_texts_win32.h"
@@ -19,6 +17,7 @@ namespace {
 constexpr UINT kTrayIconMessage = WM_USER + CANTIVO_TRAY_MESSAGE_ABOVE_WM_USER;
 constexpr UINT kTrayIconId = 1;
 constexpr UINT_PTR kCloseTimerId = 1;
+constexpr UINT_PTR kTrayRetryTimerId = 2;
 constexpr UINT kCloseTimerMs = 60000;  // the balloon shows for one minute
 constexpr int kBalloonAlpha = 180;
 constexpr int kFadeSteps = 10;
@@ -28,9 +27,6 @@ constexpr int kDesignedLeft = 192;
 constexpr int kDesignedTop = 107;
 constexpr int kDesignedWidth = 104;
 constexpr int kDesignedHeight = 16;
-constexpr UINT kTrayIconFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-// The first version of the record, with a 64-byte tip: 88 bytes in the 32-bit layout.
-static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88);
 
 // Raises a flag for as long as it lives, however the scope is left.
 class RaisedFlag {
@@ -50,6 +46,8 @@ TfrmCantivo::TfrmCantivo(Application& application)
     : Window(application),
       OnAirUrl(DefaultOnAirUrl()),
       locale_(ReadUserLocaleTexts()),
+      trayIcon_(*this, {kTrayIconId, kTrayIconMessage, kTrayRetryTimerId, kApplicationTitle},
+                [this](UINT mouseMessage) { ICONMessage(mouseMessage); }),
       popMenu(*this),
       G1(popMenu.Add({kGetCommand, "取得(&G)", true, true, [this] { G1Click(); }})),
       Save1(popMenu.Add({kSaveCommand, "保存(&S)", false, true, [this] { Save1Click(); }})),
@@ -67,16 +65,6 @@ void TfrmCantivo::Create() {
 
 bool TfrmCantivo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
-    if (message == kTrayIconMessage) {
-        ICONMessage(lParam);
-        return true;
-    }
-    // Explorer was restarted and its notification area made anew: without the icon again
-    // the program would run on out of reach.
-    if (taskbarCreatedMessage_ != 0 && message == taskbarCreatedMessage_) {
-        AddTrayIcon();
-        return true;
-    }
     if (message == WM_SETTINGCHANGE) {
         locale_ = ReadUserLocaleTexts();
         return false;
@@ -92,43 +80,33 @@ bool TfrmCantivo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     return false;
 }
 
-void TfrmCantivo::AddTrayIcon() { ::Shell_NotifyIconA(NIM_ADD, &TrayIconData); }
-
 void TfrmCantivo::FormCreate() {
     SetDoubleBuffered(true);
     SetBackgroundColor(kColorKeyWhite);
-    TrayIconData.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    TrayIconData.hWnd = Handle();
-    TrayIconData.uID = kTrayIconId;
-    TrayIconData.uFlags = kTrayIconFlags;
-    TrayIconData.uCallbackMessage = kTrayIconMessage;
-    TrayIconData.hIcon = App().SmallIcon();
-    std::strncpy(TrayIconData.szTip, kApplicationTitle, sizeof TrayIconData.szTip - 1);
-    taskbarCreatedMessage_ = ::RegisterWindowMessageW(L"TaskbarCreated");
-    AddTrayIcon();
+    trayIcon_.Add();
     LONG exStyle = ::GetWindowLongA(Handle(), GWL_EXSTYLE);
     ::SetWindowLongA(Handle(), GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     SetAlphaBlend(kBalloonAlpha);
     BalloonView::PrepareCanvas(Surface());
 }
 
-void TfrmCantivo::FormDestroy() { ::Shell_NotifyIconA(NIM_DELETE, &TrayIconData); }
+void TfrmCantivo::FormDestroy() { trayIcon_.Remove(); }
 
 void TfrmCantivo::SetAlphaBlend(int alpha) {
     ::SetLayeredWindowAttributes(Handle(), kColorKeyWhite, static_cast<BYTE>(alpha), LWA_COLORKEY | LWA_ALPHA);
 }
 
-void TfrmCantivo::ICONMessage(LPARAM lParam) {
+void TfrmCantivo::ICONMessage(UINT mouseMessage) {
     if (getting_) {
         // Sent by the shell while a Get waits for its page: a Get now would run inside it, and
         // the menu's loop would take the queued input. The menu opens once the Get has ended.
-        if (lParam == WM_RBUTTONDOWN) menuAfterGet_ = true;
+        if (mouseMessage == WM_RBUTTONDOWN) menuAfterGet_ = true;
         return;
     }
-    ::GetCursorPos(&trayCursorPoint_);
-    if (lParam == WM_LBUTTONDBLCLK) {
+    trayCursorPoint_ = trayIcon_.MenuPoint();
+    if (mouseMessage == WM_LBUTTONDBLCLK) {
         G1Click();
-    } else if (lParam == WM_RBUTTONDOWN) {
+    } else if (mouseMessage == WM_RBUTTONDOWN) {
         OpenMenu();
     }
 }
@@ -137,7 +115,7 @@ void TfrmCantivo::OpenMenu() {
     // The window must be in the foreground, or the menu stays open when the user clicks
     // elsewhere.
     ::SetForegroundWindow(Handle());
-    popMenu.Open(trayCursorPoint_);
+    if (!popMenu.Open(trayCursorPoint_)) trayIcon_.GiveBackFocus();
 }
 
 void TfrmCantivo::G1Click() {
@@ -150,7 +128,7 @@ void TfrmCantivo::G1Click() {
     if (got) ShowInfo();
     if (menuAfterGet_) {
         menuAfterGet_ = false;
-        ::GetCursorPos(&trayCursorPoint_);
+        trayCursorPoint_ = trayIcon_.MenuPoint();
         OpenMenu();
     }
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 
 #include "balloon/balloon_view.h"
 #include "platform/popup_menu.h"
 #include "platform/timer.h"
+#include "platform/tray_icon.h"
 #include "platform/window.h"
 #include "text/locale_texts.h"
 #include "text/now_playing.h"
@@ -30,7 +30,7 @@ private:
     void FormCreate();
     void FormDestroy();
     void SetAlphaBlend(int alpha);
-    void ICONMessage(LPARAM lParam);
+    void ICONMessage(UINT mouseMessage);
     void OpenMenu();
     void G1Click();
     void Save1Click();
@@ -66,15 +66,13 @@ private:
 
     void Fade(int from, int to);
     void ShowGet(bool getVisible);
-    void AddTrayIcon();
 
     NowPlayingRecord NowPlaying;
-    NOTIFYICONDATAA TrayIconData{};
     const std::string OnAirUrl;
     BalloonView view_;
     LocaleTexts locale_;
-    POINT trayCursorPoint_{};
-    UINT taskbarCreatedMessage_ = 0;
+    TrayIcon trayIcon_;
+    POINT trayCursorPoint_{};  // where the menu opens: the pointer's, or the icon's place
     // A Get waits for its page: messages sent meanwhile are answered, and start no Get.
     bool getting_ = false;
     bool menuAfterGet_ = false;  // the icon was right-clicked during the Get

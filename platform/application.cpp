@@ -46,10 +46,6 @@ private:
 Application::Application(HINSTANCE instance, unsigned pageCodePage) : instance_(instance), pageCodePage_(pageCodePage) {
     icon_ = ::LoadIconW(instance, MAKEINTRESOURCEW(kMainIconId));
     if (!icon_) icon_ = ::LoadIconA(nullptr, IDI_APPLICATION);
-    smallIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON,
-                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                                 LR_DEFAULTCOLOR | LR_SHARED));
-    if (!smallIcon_) smallIcon_ = icon_;
 
     WindowClass windowClass;
     windowClass.name = kApplicationWindowClass;
@@ -65,6 +61,11 @@ Application::Application(HINSTANCE instance, unsigned pageCodePage) : instance_(
 
 Application::~Application() {
     if (window_) Release(window_.Get());
+}
+
+IconHandle Application::IconOfSize(int size) const noexcept {
+    return IconHandle(
+        static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(kMainIconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
 }
 
 LRESULT Application::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {

@@ -18,6 +18,14 @@ struct WindowHandleTraits {
 };
 using WindowHandle = UniqueHandle<WindowHandleTraits>;
 
+// An icon made by LoadImage without LR_SHARED, which its loader destroys.
+struct IconHandleTraits {
+    using Type = HICON;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type icon) noexcept { ::DestroyIcon(icon); }
+};
+using IconHandle = UniqueHandle<IconHandleTraits>;
+
 // The application: its icon, its never-visible application window that owns every window
 // and every error box (so none has a taskbar button of its own), the message loop, and the
 // error box.
@@ -29,10 +37,9 @@ public:
 
     HINSTANCE Instance() const noexcept { return instance_; }
     HICON Icon() const noexcept { return icon_; }
-    // The main icon's image of the system's small icon size, the notification area's: at
-    // 120 dpi and above that is not 16 pixels, and the shell would otherwise shrink a larger
-    // image into it.
-    HICON SmallIcon() const noexcept { return smallIcon_; }
+    // The main icon's image of size pixels square (the one the icon file has of that size, or
+    // the nearest scaled); empty when it cannot be made.
+    IconHandle IconOfSize(int size) const noexcept;
     HWND Handle() const noexcept { return window_.Get(); }
 
     // Handles events until a quit request has been met.
@@ -63,8 +70,7 @@ private:
 
     HINSTANCE instance_;
     unsigned pageCodePage_;
-    HICON icon_ = nullptr;  // shared: the system owns both icons and frees them with the process
-    HICON smallIcon_ = nullptr;
+    HICON icon_ = nullptr;  // shared: the system owns it and frees it with the process
     WindowHandle window_;
     bool windowShownOnce_ = false;
 };

@@ -27,8 +27,9 @@ public:
     PopupMenuItem& Add(PopupMenuItem item);
 
     // Opens with its top-left corner at the screen point; either button selects. Returns when
-    // the menu has closed: the chosen item's handler runs afterwards, as an event of its own.
-    void Open(POINT at);
+    // the menu has closed, true when an item was chosen: its handler runs afterwards, as an
+    // event of its own.
+    bool Open(POINT at);
 
 private:
     // The chosen command's event: runs the item's handler if the item is enabled.

@@ -11,9 +11,7 @@ using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
 // SetDefaultDllDirectories and the LOAD_LIBRARY_SEARCH flags come together: with Windows 8,
 // or with an update on Windows 7. Looked up, so that a Windows 7 without it still starts.
 SetDefaultDllDirectoriesFunction FindSetDefaultDllDirectories() noexcept {
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    FARPROC found = kernel ? ::GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
-    return reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void (*)()>(found));
+    return ImportedFunction<SetDefaultDllDirectoriesFunction>(L"kernel32.dll", "SetDefaultDllDirectories");
 }
 
 bool HasSearchFlags() noexcept {

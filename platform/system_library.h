@@ -13,6 +13,16 @@ namespace cantivo {
 // loaded at run time from the system folder by SystemLibrary rather than imported.
 void SearchSystemFolderOnly() noexcept;
 
+// A function of a system DLL the program imports anyway (so the DLL is loaded), looked up at
+// run time because some Windows it runs on lack it; null there. Function is the pointer type,
+// decltype(&::Name) where the header declares it.
+template <typename Function>
+Function ImportedFunction(const wchar_t* module, const char* name) noexcept {
+    HMODULE loaded = ::GetModuleHandleW(module);
+    FARPROC found = loaded ? ::GetProcAddress(loaded, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
 struct ModuleTraits {
     using Type = HMODULE;
     static Type Empty() noexcept { return nullptr; }

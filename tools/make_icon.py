@@ -1,7 +1,8 @@
 """Draws the program's icon, two beamed eighth notes, as a 16-colour .ico: a 32 x 32 and a
-16 x 16 image (the larger one is the smaller one doubled), then 20, 24, 40 and 48 pixel ones
-for screens above 96 dpi, where the tray takes a 20 or 24 pixel icon and the desktop a 40 or
-48 pixel one (each the 16 pixel drawing enlarged pixel by pixel).
+16 x 16 image (the larger one is the smaller one doubled), then 20, 24, 28, 36, 40 and 48
+pixel ones for screens above 96 dpi, where the tray takes an icon of 16 pixels times the scale
+(20 at 125 %, 24 at 150 %, 28 at 175 %, 32 at 200 %, 36 at 225 %, 40 at 250 %, 48 at 300 %) and
+the desktop a 40 or 48 pixel one (each the 16 pixel drawing enlarged pixel by pixel).
 
   /usr/bin/python3 tools/make_icon.py app/cantivo.ico
 """
@@ -66,7 +67,7 @@ def image(rows):
 def main(path):
     # The first two as they always were, byte for byte; the larger screens' ones after them.
     images = [(32, image(doubled(NOTES_16))), (16, image(NOTES_16))]
-    images += [(size, image(scaled(NOTES_16, size))) for size in (20, 24, 40, 48)]
+    images += [(size, image(scaled(NOTES_16, size))) for size in (20, 24, 28, 36, 40, 48)]
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries, data = b"", b""

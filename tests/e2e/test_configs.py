@@ -18,7 +18,7 @@ ICON_FILE = os.path.join(ROOT, "app", "cantivo.ico")  # what the exe's main icon
 MAIN, SUB = "春の海「序曲」", "カロＦＭ室内楽団／指揮：山田"
 # The icon's images, in pixels: the 16-colour 32 and 16 of old, and those the tray and the
 # desktop take at 120 dpi and above, where the system's small icon is 20, 24 or 32 pixels.
-ICON_SIZES = {16, 20, 24, 32, 40, 48}
+ICON_SIZES = {16, 20, 24, 28, 32, 36, 40, 48}
 
 
 def show(program):

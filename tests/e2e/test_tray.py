@@ -3,6 +3,7 @@ place, Exit, a second start, and a restarted shell."""
 
 import os
 import signal
+import time
 
 import pytest
 
@@ -17,6 +18,7 @@ WS_BORDER = 0x00800000
 WS_THICKFRAME = 0x00040000
 WHITE = 0xFFFFFF
 NIM_ADD = 0
+NIM_MODIFY = 1
 
 
 def test_at_start_only_the_icon_shows(start, desktop):
@@ -191,17 +193,21 @@ def new_wine_session_after(desktop):
     desktop.session.restart_wine()
 
 
-def test_icon_is_added_again_when_the_shell_restarts(start, desktop, new_wine_session_after):
-    program = start()
-    main = program.main_window()
-
-    # Wine 8 keeps a killed explorer's desktop window, so no new explorer can take the desktop
-    # while the program runs; the probe stands in for the restarted shell instead, as the
-    # owner of "Shell_TrayWnd" that broadcasts "TaskbarCreated".
+def kill_explorer(desktop):
+    """Wine 8 keeps a killed explorer's desktop window, so no new explorer can take the desktop
+    while a program runs on it; the probe's stand-in shell takes the part of the shell then,
+    as the owner of "Shell_TrayWnd" that broadcasts "TaskbarCreated"."""
     for pid in desktop.session.explorer_pids():
         os.kill(pid, signal.SIGKILL)
     wait_for(lambda: not desktop.session.explorer_pids(), what="explorer to end")
     wait_for(lambda: not desktop.tray.window()["exists"], what="the tray to go")
+
+
+def test_icon_is_added_again_when_the_shell_restarts(start, desktop, new_wine_session_after):
+    program = start()
+    main = program.main_window()
+
+    kill_explorer(desktop)
     assert program.running()
     desktop.probe.ask("shell start")
 
@@ -213,4 +219,26 @@ def test_icon_is_added_again_when_the_shell_restarts(start, desktop, new_wine_se
     assert added["id"] == 1
     assert added["callback"] == desktop.wire.tray_message
     assert added["tip"] == "Cantivo"
+    assert program.running()
+
+
+ADDS_REFUSED = 2
+RETRY_EVERY_S = 4  # the program tries again this often
+
+
+def test_an_icon_a_busy_shell_refuses_is_added_once_the_shell_takes_it(start, desktop, new_wine_session_after):
+    # As at a slow logon: the notification area is there, but too busy to take the first adds.
+    kill_explorer(desktop)
+    assert desktop.probe.ask("busyshell %d" % ADDS_REFUSED)["ok"]
+    program = start(wait_icon=False)
+
+    def requests():
+        main = program.main_window()
+        return [(r["message"], r["accepted"]) for r in desktop.probe.ask("shell requests")["requests"]
+                if main["exists"] and r["hwnd"] == main["hwnd"]]
+    wait_for(lambda: (NIM_ADD, True) in requests(), timeout=RETRY_EVERY_S * (ADDS_REFUSED + 3), what="the icon added")
+    # Nothing more once it is there: no second add, no more tries.
+    time.sleep(RETRY_EVERY_S * 1.5)
+    refused_try = [(NIM_MODIFY, False), (NIM_ADD, False)]
+    assert requests() == [(NIM_ADD, False)] + refused_try * (ADDS_REFUSED - 1) + [(NIM_MODIFY, False), (NIM_ADD, True)]
     assert program.running()

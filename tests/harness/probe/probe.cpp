@@ -106,6 +106,8 @@ private:
              "as a shell does when it starts; requests: the Shell_NotifyIcon requests it has received; stop: the "
              "stand-in gone",
              1, &Probe::Shell},
+            {"busyshell", "N", "as shell start, but the stand-in refuses its first N adds, as a shell busy at logon does",
+             1, &Probe::BusyShell},
             {"hold", "PATH", "PATH opened with no sharing, kept open", 1, &Probe::Hold},
             {"lock", "PATH",
              "PATH.lock made and held as a log's updater holds it (no sharing, deleted when let go)", 1,
@@ -250,10 +252,15 @@ private:
                     .Num("flags", request.flags)
                     .Num("callback", request.callbackMessage)
                     .Str("tip", request.tip)
+                    .Bool("accepted", request.accepted)
                     .Close();
             }
             json.Close();
         }
+    }
+
+    void BusyShell(Json& json, const Words& args) {
+        json.Bool("ok", shell_.Start(static_cast<int>(std::strtol(args[0].c_str(), nullptr, 10))));
     }
 
     void Hold(Json& json, const Words& args) {

@@ -3,11 +3,14 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "window_thread.h"
@@ -18,7 +21,9 @@ namespace probe {
 // the desktop window of a killed explorer, so a new explorer cannot take the desktop again while
 // any program still runs on it. Like a shell that has just started, it owns the one
 // "Shell_TrayWnd" window, which Shell_NotifyIcon sends its requests to, and announces itself with
-// the "TaskbarCreated" broadcast. It keeps every request it receives.
+// the "TaskbarCreated" broadcast. It keeps every request it receives, and answers as a shell
+// does: an icon is added once, and only an added icon is modified or deleted. Started busy, it
+// refuses its first adds, as a shell that is not ready at logon does.
 class StandInShell {
 public:
     struct Request {
@@ -28,9 +33,14 @@ public:
         UINT flags = 0;
         UINT callbackMessage = 0;
         std::wstring tip;
+        bool accepted = false;
     };
 
-    bool Start() {
+    bool Start(int addsRefused = 0) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            addsRefused_ = addsRefused;
+        }
         if (!window_.Start([this] { return Make(); })) return false;
         ::SendNotifyMessageW(HWND_BROADCAST, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
         return true;
@@ -69,10 +79,32 @@ private:
             data.tip[127] = L'\0';
             request.tip = data.tip;
             std::lock_guard<std::mutex> lock(self->mutex_);
+            request.accepted = self->Answer(request);
             self->requests_.push_back(request);
-            return TRUE;
+            return request.accepted;
         }
         return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    // Under the mutex.
+    bool Answer(const Request& request) {
+        const auto icon = std::make_pair(request.owner, request.id);
+        const bool there = std::find(icons_.begin(), icons_.end(), icon) != icons_.end();
+        switch (request.message) {
+            case NIM_ADD:
+                if (addsRefused_ > 0) {
+                    --addsRefused_;
+                    return false;
+                }
+                if (there) return false;
+                icons_.push_back(icon);
+                return true;
+            case NIM_DELETE:
+                icons_.erase(std::remove(icons_.begin(), icons_.end(), icon), icons_.end());
+                return there;
+            case NIM_MODIFY: return there;
+            default: return true;
+        }
     }
 
     HWND Make() { return MakeOwnedWindow(L"Shell_TrayWnd", &StandInShell::Procedure, this); }
@@ -80,6 +112,8 @@ private:
     WindowThread window_;
     std::mutex mutex_;
     std::vector<Request> requests_;
+    std::vector<std::pair<HWND, UINT>> icons_;
+    int addsRefused_ = 0;
 };
 
 }  // namespace probe
