@@ -67,6 +67,11 @@ bool TfrmCantivo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     result = 0;
     if (message == WM_SETTINGCHANGE) {
         locale_ = ReadUserLocaleTexts();
+        if (wParam == SPI_SETHIGHCONTRAST) ThemeChanged();
+        return false;
+    }
+    if (message == WM_SYSCOLORCHANGE) {
+        ThemeChanged();
         return false;
     }
     if (message == WM_ENDSESSION && wParam) {
@@ -87,7 +92,15 @@ void TfrmCantivo::FormCreate() {
     LONG exStyle = ::GetWindowLongA(Handle(), GWL_EXSTYLE);
     ::SetWindowLongA(Handle(), GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     SetAlphaBlend(kBalloonAlpha);
-    BalloonView::PrepareCanvas(Surface());
+    view_.PrepareCanvas(Surface());
+}
+
+// A high-contrast theme switched on or off, or the system's colours changed: a balloon on the
+// screen is painted again in the new ones.
+void TfrmCantivo::ThemeChanged() {
+    view_.ReadColors();
+    view_.PrepareCanvas(Surface());
+    if (Visible()) ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void TfrmCantivo::FormDestroy() { trayIcon_.Remove(); }

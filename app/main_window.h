@@ -66,6 +66,7 @@ private:
 
     void Fade(int from, int to);
     void ShowGet(bool getVisible);
+    void ThemeChanged();
 
     NowPlayingRecord NowPlaying;
     const std::string OnAirUrl;

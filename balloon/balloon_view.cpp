@@ -17,11 +17,21 @@ Rect WorkArea() noexcept {
 
 }  // namespace
 
-BalloonView::BalloonView() : font_(CreateBalloonFont()) {}
+BalloonView::BalloonView() : font_(CreateBalloonFont()) { ReadColors(); }
 
-void BalloonView::PrepareCanvas(Canvas& canvas) noexcept {
-    canvas.SetPenColor(kOutlineColor);
-    canvas.SetBrushColor(kBalloonFill);
+void BalloonView::ReadColors() noexcept {
+    HIGHCONTRASTW highContrast{};
+    highContrast.cbSize = sizeof highContrast;
+    const bool on = ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof highContrast, &highContrast, 0) &&
+                    (highContrast.dwFlags & HCF_HIGHCONTRASTON);
+    colors_ = ChooseBalloonColors(
+        on, {::GetSysColor(COLOR_WINDOW), ::GetSysColor(COLOR_WINDOWTEXT), ::GetSysColor(COLOR_HIGHLIGHT)});
+}
+
+void BalloonView::PrepareCanvas(Canvas& canvas) const noexcept {
+    canvas.SetPenColor(colors_.outline);
+    canvas.SetBrushColor(colors_.fill);
+    canvas.SetTextColor(colors_.text);
 }
 
 void BalloonView::Measure(Canvas& canvas, const NowPlayingRecord& song) {
@@ -47,9 +57,9 @@ void BalloonView::PaintBackground(Canvas& canvas) const {
 
 void BalloonView::PaintButton(Canvas& canvas, bool lit) const {
     Rect button = geometry_.CloseButton();
-    if (lit) canvas.SetBrushColor(kButtonHotFill);
+    if (lit) canvas.SetBrushColor(colors_.buttonHot);
     canvas.Rectangle(button.left, button.top, button.right, button.bottom);
-    if (lit) canvas.SetBrushColor(kBalloonFill);
+    if (lit) canvas.SetBrushColor(colors_.fill);
     Point first[2], second[2];
     geometry_.Cross(first, second);
     POINT line1[2] = {ToPoint(first[0]), ToPoint(first[1])};

@@ -2,19 +2,13 @@
 
 #include <windows.h>
 
+#include "balloon/balloon_colors.h"
 #include "balloon/balloon_geometry.h"
 #include "platform/canvas.h"
 #include "platform/gdi.h"
 #include "text/now_playing.h"
 
 namespace cantivo {
-
-// White is the window's background and its see-through colour key; every outline and line is
-// blue; the body is light cyan, and the close button orange under the pointer.
-inline constexpr COLORREF kColorKeyWhite = RGB(255, 255, 255);
-inline constexpr COLORREF kOutlineColor = RGB(49, 101, 255);
-inline constexpr COLORREF kBalloonFill = RGB(206, 255, 255);
-inline constexpr COLORREF kButtonHotFill = RGB(255, 207, 156);
 
 // The balloon as a view of the song on air: it measures the texts, lays the balloon out above
 // the work area's bottom-right corner, paints it on a canvas and tells where its close button
@@ -27,8 +21,11 @@ public:
     BalloonView& operator=(const BalloonView&) = delete;
 
     HFONT Font() const noexcept { return font_.Get(); }
-    // The outline's pen and the body's brush, set once on the canvas the view paints on.
-    static void PrepareCanvas(Canvas& canvas) noexcept;
+    // The theme's colours, read anew (at start, and when the theme changes).
+    void ReadColors() noexcept;
+    // The outline's pen, the body's brush and the text's colour, set on the canvas the view
+    // paints on whenever the colours have been read.
+    void PrepareCanvas(Canvas& canvas) const noexcept;
 
     // Lays the balloon out for the song's texts, measured in the canvas's font.
     void Measure(Canvas& canvas, const NowPlayingRecord& song);
@@ -46,6 +43,7 @@ public:
 
 private:
     GdiObject<HFONT> font_;
+    BalloonColors colors_ = ChooseBalloonColors(false, {kColorKeyWhite, 0, 0});
     BalloonGeometry geometry_;
     bool buttonHot_ = false;
 };

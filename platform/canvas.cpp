@@ -25,9 +25,16 @@ void Canvas::SetBrushColor(COLORREF color) noexcept {
 }
 
 void Canvas::SetFont(HFONT font, COLORREF textColor) noexcept {
+    // A font being replaced is let go of by the DC now, so that its owner may delete it.
+    if (font != font_) DeselectTools();
     font_ = font;
     textColor_ = textColor;
     toolsStale_ = true;
+}
+
+void Canvas::SetTextColor(COLORREF color) noexcept {
+    toolsStale_ = toolsStale_ || color != textColor_;
+    textColor_ = color;
 }
 
 HDC Canvas::Prepare() {

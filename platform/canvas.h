@@ -29,6 +29,7 @@ public:
     void SetPenColor(COLORREF color) noexcept;
     void SetBrushColor(COLORREF color) noexcept;
     void SetFont(HFONT font, COLORREF textColor) noexcept;
+    void SetTextColor(COLORREF color) noexcept;
 
     void Rectangle(int x1, int y1, int x2, int y2);
     void RoundRect(int x1, int y1, int x2, int y2, int ellipseWidth, int ellipseHeight);

@@ -80,8 +80,10 @@ fi
 # The configurations users have besides the default one (Japanese code page, 96 dpi, one screen
 # without a taskbar), each in a Wine session set up for it (tests/harness/configs.py) and with
 # the checks whose subject it changes: a Western code page, three resolutions, the taskbar at
-# each edge, two monitors. The 64-bit release exe; both builds share the code they check.
-for config in western dpi-120 dpi-144 dpi-192 taskbar-bottom taskbar-top taskbar-left taskbar-right two-monitors; do
+# each edge, two monitors, a dark high-contrast theme. The 64-bit release exe; both builds
+# share the code they check.
+for config in western dpi-120 dpi-144 dpi-192 taskbar-bottom taskbar-top taskbar-left taskbar-right two-monitors \
+    high-contrast; do
     run "end to end, $config" /usr/bin/python3 -m pytest tests/e2e --build-dir build/win64 --wine-dir build/wine \
         --exe "$(echo build/release-unpacked/cantivo-*-win64/cantivo.exe)" --config "$config" \
         --artifacts "build/e2e-artifacts-$config"

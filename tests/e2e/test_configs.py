@@ -96,6 +96,25 @@ def test_the_balloon_follows_the_screens_resolution(start, desktop, config):
     assert balloon.rect[2:] == (config.work_area[2] - 10, config.work_area[3] - 5)
 
 
+@pytest.mark.only_in_configs("high-contrast")
+def test_a_dark_high_contrast_theme_never_hides_the_text(start, desktop, config):
+    """The theme's window text is white, which is the balloon's see-through colour key: every
+    glyph of the three rows still shows, and nothing of the desktop behind shows through them."""
+    program = start("sample-onair.html")
+    balloon = show(program)
+    desktop.screen.park_pointer()
+    image = desktop.screen.screenshot("balloon")
+    balloon.crop(image).save(desktop.screen.artifact_path("balloon.png"))
+    fill = balloon.pixel(image, *(xy - at for xy, at in zip(balloon.body_point(), balloon.rect[:2])))
+    assert fill != config.desktop_color
+    for cell in range(3):
+        top = balloon.cell_top(cell)
+        row = list(balloon.crop(image, 10, top, balloon.W if cell == 0 else 10 + balloon.W, top + balloon.H).getdata())
+        assert config.desktop_color not in row, "row %d shows the desktop through %d pixels" % (
+            cell, row.count(config.desktop_color))
+        assert sum(pixel != fill for pixel in row) > 10, "row %d holds no glyph" % cell
+
+
 @pytest.mark.also_in_configs("dpi-")
 def test_the_icon_has_an_image_for_each_tray_size(desktop):
     """Each image is 16-colour, and the one the system picks for its small icon (the tray's)

@@ -1,4 +1,4 @@
-"""The configurations users have besides the one every end-to-end test runs in (Japanese code
+r"""The configurations users have besides the one every end-to-end test runs in (Japanese code
 page 932, 96 dpi, one screen whose work area is the whole screen), each set up as Wine and X
 allow here:
 
@@ -10,7 +10,12 @@ allow here:
   whole screen;
 - two monitors: Xvfb with two screens joined by Xinerama and without RandR. Wine asks RandR
   first, and Xvfb's RandR shows one monitor; Xinerama shows two. Xvfb puts both screens at the
-  origin, so the two monitors overlap: the primary 1024 x 768, the other 1280 x 1024.
+  origin, so the two monitors overlap: the primary 1024 x 768, the other 1280 x 1024;
+- a dark high-contrast theme's system colours (white window text on black), which Wine reads
+  from HKCU\Control Panel\Colors when its session starts, with a magenta desktop behind the
+  balloon (the X root's background), so that whatever the colour key lets through shows. Wine
+  8 reports high contrast as off whatever is set (SPI_GETHIGHCONTRAST), so only the colours
+  themselves come from the theme.
 
     config = CONFIGS["dpi-144"]
     display = start_display(config)              # an Xvfb of the config's own (xvfb.py)
@@ -35,10 +40,13 @@ class Config:
     sizes, joined by Xinerama when there are two. prefix: the prefix's name;
     configs that differ only on the X side share one."""
 
-    def __init__(self, name, env=None, dpi=96, work_area=None, screens=(SCREEN,), prefix=None):
+    def __init__(self, name, env=None, dpi=96, work_area=None, screens=(SCREEN,), prefix=None, colors=None,
+                 desktop_color=None):
         self.name = name
         self.env = dict(env or {})
         self.dpi = dpi
+        self.colors = dict(colors or {})
+        self.desktop_color = desktop_color
         self.screens = list(screens)
         self.work_area = tuple(work_area) if work_area else (0, 0) + self.screens[0]
         self.prefix_name = "prefix-cfg-" + (prefix or name)
@@ -50,12 +58,22 @@ class Config:
 
     def registry(self):
         """(key, value, type, data) the prefix needs."""
-        if self.dpi == 96:
-            return []
-        return [(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", str(self.dpi))]
+        settings = [(r"HKCU\Control Panel\Colors", name, "REG_SZ", "%d %d %d" % rgb) for name, rgb in self.colors.items()]
+        if self.dpi != 96:
+            settings.append((r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", str(self.dpi)))
+        return settings
 
     def __repr__(self):
         return "Config(%s)" % self.name
+
+
+# The colours a dark high-contrast theme sets ("Night sky", High Contrast Black): white text on
+# black, the selection in cyan.
+HIGH_CONTRAST_DARK = {
+    "Window": (0, 0, 0), "WindowText": (255, 255, 255), "Hilight": (0, 255, 255), "HilightText": (0, 0, 0),
+    "ButtonFace": (0, 0, 0), "ButtonText": (255, 255, 255), "InfoWindow": (0, 0, 0), "InfoText": (255, 255, 255),
+}
+MAGENTA = (255, 0, 255)
 
 
 def _taskbar(edge):
@@ -70,6 +88,7 @@ CONFIGS = {config.name: config for config in [
     *[Config("taskbar-" + edge, work_area=_taskbar(edge), prefix="screens") for edge in ("bottom", "top", "left", "right")],
     # The second screen larger: its corner and the desktop's are not the primary monitor's.
     Config("two-monitors", screens=[SCREEN, (1280, 1024)], prefix="screens"),
+    Config("high-contrast", colors=HIGH_CONTRAST_DARK, desktop_color=MAGENTA),
 ]}
 
 
@@ -96,4 +115,5 @@ def prepare_prefix(wine, config):
 
 def start_display(config):
     """A private Xvfb of the config's own: its screens, and its work area on the root."""
-    return Xvfb(config.screens, work_area=config.work_area, preexec_fn=own_group_dying_with_parent)
+    return Xvfb(config.screens, work_area=config.work_area, root_color=config.desktop_color,
+                preexec_fn=own_group_dying_with_parent)

@@ -5,6 +5,7 @@ way the harness starts an X server, for the default session and for every config
     display = Xvfb()                                            # one 1024 x 768 screen
     display = Xvfb([(1024, 768), (1280, 1024)])                 # two screens, joined by Xinerama
     display = Xvfb(work_area=(0, 0, 1024, 728))                 # a taskbar's work area on the root
+    display = Xvfb(root_color=(255, 0, 255))                    # a magenta desktop
     ... DISPLAY=display.display ...
     display.stop()
 """
@@ -35,11 +36,12 @@ class Xvfb:
     """screens: each X screen's size. Two or more are joined by Xinerama, with RandR off: Wine
     asks RandR first, and Xvfb's RandR shows one monitor. work_area: left, top, right, bottom,
     set as _NET_WORKAREA on the root before any Wine process starts (Wine asks X for it when its
-    server starts); -noreset then keeps the root's properties when the last client goes."""
+    server starts). root_color: the root's background, red, green, blue. -noreset keeps the
+    root's properties and background when the last client goes."""
 
-    def __init__(self, screens=(SCREEN_SIZE,), work_area=None, preexec_fn=None):
+    def __init__(self, screens=(SCREEN_SIZE,), work_area=None, root_color=None, preexec_fn=None):
         command = ["Xvfb", "-displayfd", None, "-br", "-nolisten", "tcp"]
-        if work_area:
+        if work_area or root_color:
             command.append("-noreset")
         if len(screens) > 1:
             command += ["+xinerama", "-extension", "RANDR"]
@@ -62,12 +64,27 @@ class Xvfb:
             self.stop()
             raise RuntimeError("Xvfb did not start within %d s" % START_S)
         self.display = ":" + number
-        if work_area:
-            try:
+        try:
+            if work_area:
                 self._set_work_area(work_area)
-            except BaseException:
-                self.stop()
-                raise
+            if root_color:
+                self._set_root_color(root_color)
+        except BaseException:
+            self.stop()
+            raise
+
+    def _set_root_color(self, rgb):
+        """The root window's background, what shows where no window is (black with -br)."""
+        connection = xdisplay.Display(self.display)
+        try:
+            screen = connection.screen()
+            red, green, blue = rgb
+            pixel = screen.default_colormap.alloc_color(red * 257, green * 257, blue * 257).pixel
+            screen.root.change_attributes(background_pixel=pixel)
+            screen.root.clear_area(0, 0, 0, 0)
+            connection.sync()
+        finally:
+            connection.close()
 
     def _set_work_area(self, work_area):
         left, top, right, bottom = work_area
