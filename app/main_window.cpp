@@ -2,6 +2,7 @@
 
 #include "menu_commands.h"
 #include "onair/get_cantivo_info.h"
+#include "onair/on_air_page.h"
 #include "platform/locale_texts_win32.h"
 #include "songlog/log_path_win32.h"
 #include "songlog/song_log.h"
@@ -197,6 +198,7 @@ void TfrmCantivo::SetClientSize() { Place(view_.WindowBounds(), HWND_TOPMOST); }
 
 void TfrmCantivo::FormShow() {
     GetTextSize();
+    SetAccessibleName(BalloonView::SpokenText(NowPlaying, kPageCodePage));
     // The application window is shown in the window layer and hidden here on purpose. The
     // layer serves any window: it shows the application window, which carries the program's
     // taskbar button, when the first window becomes visible (Window::Show). Only the tray shell

@@ -1,6 +1,7 @@
 #include "balloon/balloon_view.h"
 
 #include "balloon/balloon_font.h"
+#include "platform/unicode.h"
 
 namespace cantivo {
 
@@ -72,6 +73,11 @@ void BalloonView::PaintTexts(Canvas& canvas, const NowPlayingRecord& song) const
     canvas.PutText(geometry_.TimeAt().x, geometry_.TimeAt().y, song.TimeText);
     canvas.PutText(geometry_.MainAt().x, geometry_.MainAt().y, song.MainText);
     canvas.PutText(geometry_.SubAt().x, geometry_.SubAt().y, song.SubText);
+}
+
+std::wstring BalloonView::SpokenText(const NowPlayingRecord& song, unsigned codePage) {
+    return WideFromCodePage(song.TimeText, codePage) + L", " + WideFromCodePage(song.MainText, codePage) + L", " +
+           WideFromCodePage(song.SubText, codePage);
 }
 
 }  // namespace cantivo

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "balloon/balloon_colors.h"
 #include "balloon/balloon_geometry.h"
 #include "platform/canvas.h"
@@ -36,6 +38,8 @@ public:
     // The close button, lit or plain; the body's brush is the canvas's again afterwards.
     void PaintButton(Canvas& canvas, bool lit) const;
     void PaintTexts(Canvas& canvas, const NowPlayingRecord& song) const;
+    // What a screen reader reads of the balloon: its three texts, from the page's code page.
+    static std::wstring SpokenText(const NowPlayingRecord& song, unsigned codePage);
 
     bool InCloseButton(POINT client) const noexcept { return geometry_.InCloseButton(client.x, client.y); }
     bool ButtonHot() const noexcept { return buttonHot_; }

@@ -3,7 +3,9 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
+#include "platform/accessible_name.h"
 #include "platform/pointer.h"
 #include "text/error.h"
 
@@ -123,6 +125,11 @@ LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_SETCURSOR:
             if (SetCursorFromMessage(lParam)) return TRUE;
             break;
+        case WM_GETOBJECT:
+            if (!accessibleName_.empty()) {
+                if (LRESULT answer = AnswerAccessibleObject(handle_, wParam, lParam, accessibleName_)) return answer;
+            }
+            break;
         case WM_CLOSE: application_.Terminate(); return 0;
         case WM_QUERYENDSESSION: return TRUE;
         default: break;
@@ -175,6 +182,13 @@ void Window::Show() {
     RunGuarded(application_, [this] { OnShow(); });
     ::ShowWindow(handle_, SW_SHOWNORMAL);
     ::BringWindowToTop(handle_);
+    if (!accessibleName_.empty()) ::NotifyWinEvent(EVENT_SYSTEM_ALERT, handle_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void Window::SetAccessibleName(std::wstring name) {
+    if (name == accessibleName_) return;
+    accessibleName_ = std::move(name);
+    if (Visible()) ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, handle_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void Window::Hide() noexcept {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/application.h"
@@ -84,6 +85,10 @@ protected:
     void SetCursor(HCURSOR cursor) noexcept;
     void SetFont(HFONT font) noexcept;
     void SetDoubleBuffered(bool doubleBuffered) noexcept { doubleBuffered_ = doubleBuffered; }
+    // What assistive technology reads of a window that paints its own content, in place of its
+    // window text (accessible_name.h). A change is told while the window is visible; each show
+    // is told as an alert, so that a screen reader reads it without the user going to find it.
+    void SetAccessibleName(std::wstring name);
 
     virtual void OnCreate() {}
     virtual void OnDestroy() {}
@@ -114,6 +119,7 @@ private:
     bool doubleBuffered_ = false;
     int dispatchDepth_ = 0;
     std::vector<WindowPart*> parts_;
+    std::wstring accessibleName_;
 };
 
 }  // namespace cantivo
