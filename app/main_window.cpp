@@ -75,6 +75,10 @@ bool TfrmCantivo::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         ThemeChanged();
         return false;
     }
+    if (message == WM_DPICHANGED) {
+        MovedToScale(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return false;  // the tray icon follows the scale too
+    }
     if (message == WM_ENDSESSION && wParam) {
         // The session ends and the process with it: take the icon away first. The Restart
         // Manager asks a program to close while the session goes on: without its icon nothing
@@ -93,6 +97,26 @@ void TfrmCantivo::FormCreate() {
     LONG exStyle = ::GetWindowLongA(Handle(), GWL_EXSTYLE);
     ::SetWindowLongA(Handle(), GWL_EXSTYLE, exStyle | WS_EX_LAYERED);
     SetAlphaBlend(kBalloonAlpha);
+    view_.PrepareCanvas(Surface());
+}
+
+// The balloon dragged onto a monitor of another scale: its font and layout made for that
+// scale, where it now is. A move of the program's own, to the work area's corner, finds the
+// font already made for it.
+void TfrmCantivo::MovedToScale(int dpi, const RECT& suggested) {
+    if (!view_.SetDpi(dpi)) return;
+    UseViewFont();
+    if (!Visible()) return;
+    GetTextSize();
+    RECT bounds = view_.WindowBounds();
+    ::OffsetRect(&bounds, suggested.left - bounds.left, suggested.top - bounds.top);
+    Place(bounds, HWND_TOPMOST);
+    ::InvalidateRect(Handle(), nullptr, FALSE);
+}
+
+// The view's font on the window, in the view's colours.
+void TfrmCantivo::UseViewFont() {
+    SetFont(view_.Font());
     view_.PrepareCanvas(Surface());
 }
 
@@ -197,6 +221,7 @@ void TfrmCantivo::GetTextSize() { view_.Measure(Surface(), NowPlaying); }
 void TfrmCantivo::SetClientSize() { Place(view_.WindowBounds(), HWND_TOPMOST); }
 
 void TfrmCantivo::FormShow() {
+    if (view_.FollowMonitorScale()) UseViewFont();
     GetTextSize();
     SetAccessibleName(BalloonView::SpokenText(NowPlaying, kPageCodePage));
     // The application window is shown in the window layer and hidden here on purpose. The

@@ -67,6 +67,8 @@ private:
     void Fade(int from, int to);
     void ShowGet(bool getVisible);
     void ThemeChanged();
+    void MovedToScale(int dpi, const RECT& suggested);
+    void UseViewFont();
 
     NowPlayingRecord NowPlaying;
     const std::string OnAirUrl;

@@ -3,13 +3,14 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/display_scale.h"
+
 namespace cantivo {
 
 namespace {
 
 constexpr wchar_t kBalloonFace[] = L"ＭＳ Ｐゴシック";
 constexpr int kFontPixels = 12;
-constexpr int kDesignDpi = 96;
 
 struct FaceSearch {
     bool wantedFound = false;
@@ -44,9 +45,8 @@ std::wstring ChooseFace(HDC screen) {
 
 }  // namespace
 
-GdiObject<HFONT> CreateBalloonFont() {
+GdiObject<HFONT> CreateBalloonFont(int dpi) {
     WindowDc screen(nullptr);
-    int dpi = screen.Get() ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : kDesignDpi;
     std::wstring face = screen.Get() ? ChooseFace(screen.Get()) : kBalloonFace;
     int height = -::MulDiv(kFontPixels, dpi, kDesignDpi);
     return GdiObject<HFONT>(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,

@@ -1,6 +1,9 @@
 #include "balloon/balloon_view.h"
 
+#include <utility>
+
 #include "balloon/balloon_font.h"
+#include "platform/display_scale.h"
 #include "platform/unicode.h"
 
 namespace cantivo {
@@ -18,7 +21,24 @@ Rect WorkArea() noexcept {
 
 }  // namespace
 
-BalloonView::BalloonView() : font_(CreateBalloonFont()) { ReadColors(); }
+BalloonView::BalloonView() {
+    FollowMonitorScale();
+    ReadColors();
+}
+
+bool BalloonView::FollowMonitorScale() {
+    const Rect work = WorkArea();
+    return SetDpi(MonitorDpiAt(POINT{work.right - 1, work.bottom - 1}));
+}
+
+bool BalloonView::SetDpi(int dpi) {
+    if (dpi == dpi_ && font_) return false;
+    GdiObject<HFONT> font = CreateBalloonFont(dpi);
+    if (!font) return false;  // keeps the font it has
+    replacedFont_ = std::exchange(font_, std::move(font));
+    dpi_ = dpi;
+    return true;
+}
 
 void BalloonView::ReadColors() noexcept {
     HIGHCONTRASTW highContrast{};

@@ -23,6 +23,12 @@ public:
     BalloonView& operator=(const BalloonView&) = delete;
 
     HFONT Font() const noexcept { return font_.Get(); }
+    // The font made for the resolution of the monitor the balloon shows on, the work area's;
+    // true when it is a new one, which the window then takes.
+    bool FollowMonitorScale();
+    // The font made for dpi, as the balloon has moved to a monitor of that scale; true when
+    // it is a new one.
+    bool SetDpi(int dpi);
     // The theme's colours, read anew (at start, and when the theme changes).
     void ReadColors() noexcept;
     // The outline's pen, the body's brush and the text's colour, set on the canvas the view
@@ -46,7 +52,11 @@ public:
     void SetButtonHot(bool hot) noexcept { buttonHot_ = hot; }
 
 private:
+    int dpi_ = 0;
     GdiObject<HFONT> font_;
+    // The font replaced last, kept until the next change: the window may have it selected until
+    // it has taken the new one.
+    GdiObject<HFONT> replacedFont_;
     BalloonColors colors_ = ChooseBalloonColors(false, {kColorKeyWhite, 0, 0});
     BalloonGeometry geometry_;
     bool buttonHot_ = false;

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <windows.h>
+
+namespace cantivo {
+
+// Windows' pixels per inch at 100 %.
+inline constexpr int kDesignDpi = 96;
+
+// The pixels per inch of the monitor that holds the point: each monitor's own where Windows
+// gives each its own (8.1 on, to a program aware of it), the screen's otherwise.
+int MonitorDpiAt(POINT point) noexcept;
+
+}  // namespace cantivo
