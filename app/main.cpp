@@ -4,10 +4,10 @@
 
 #include "app/main_window.h"
 #include "onair/on_air_page.h"
-#include "platform/application.h"
-#include "platform/error_box.h"
-#include "platform/kernel_handle.h"
-#include "platform/system_library.h"
+#include "os/kernel_handle.h"
+#include "os/system_library.h"
+#include "ui/application.h"
+#include "ui/error_box.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "app/main_window.h"
 
+#include "base/local_clock.h"
 #include "menu_commands.h"
 #include "onair/get_cantivo_info.h"
 #include "onair/on_air_page.h"
-#include "platform/locale_texts_win32.h"
+#include "os/locale_texts_win32.h"
+#include "os/win32_file_layer.h"
 #include "songlog/log_path_win32.h"
 #include "songlog/song_log.h"
-#include "text/file_layer.h"
-#include "text/local_clock.h"
 #include "wire_facts.h"
 
 namespace cantivo {

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "balloon/balloon_view.h"
-#include "platform/popup_menu.h"
-#include "platform/timer.h"
-#include "platform/tray_icon.h"
-#include "platform/window.h"
-#include "text/locale_texts.h"
-#include "text/now_playing.h"
+#include "base/locale_texts.h"
+#include "base/now_playing.h"
+#include "ui/popup_menu.h"
+#include "ui/timer.h"
+#include "ui/tray_icon.h"
+#include "ui/window.h"
 
 namespace cantivo {
 

@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <string>
 
-#include "platform/display_scale.h"
+#include "ui/display_scale.h"
 
 namespace cantivo {
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/gdi.h"
+#include "ui/gdi.h"
 
 namespace cantivo {
 

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "balloon/balloon_font.h"
-#include "platform/display_scale.h"
-#include "platform/unicode.h"
+#include "os/unicode.h"
+#include "ui/display_scale.h"
 
 namespace cantivo {
 

@@ -6,9 +6,9 @@
 
 #include "balloon/balloon_colors.h"
 #include "balloon/balloon_geometry.h"
-#include "platform/canvas.h"
-#include "platform/gdi.h"
-#include "text/now_playing.h"
+#include "base/now_playing.h"
+#include "ui/canvas.h"
+#include "ui/gdi.h"
 
 namespace cantivo {
 

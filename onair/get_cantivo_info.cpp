@@ -1,9 +1,9 @@
 #include "onair/get_cantivo_info.h"
 
+#include "base/application_title.h"
 #include "onair/memory_stream.h"
 #include "onair/on_air_page.h"
 #include "onair/page_download.h"
-#include "platform/application_title.h"
 #include "wire_facts.h"
 
 namespace cantivo {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "text/locale_texts.h"
-#include "text/now_playing.h"
+#include "base/locale_texts.h"
+#include "base/now_playing.h"
 
 namespace cantivo {
 

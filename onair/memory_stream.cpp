@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "text/error.h"
+#include "base/error.h"
 
 namespace cantivo {
 

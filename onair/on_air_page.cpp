@@ -1,9 +1,9 @@
 #include "onair/on_air_page.h"
 
+#include "base/error.h"
+#include "base/find_cut.h"
+#include "base/line_list.h"
 #include "onair/time_of_day.h"
-#include "text/error.h"
-#include "text/find_cut.h"
-#include "text/line_list.h"
 
 namespace cantivo {
 

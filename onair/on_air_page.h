@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "text/locale_texts.h"
-#include "text/now_playing.h"
+#include "base/locale_texts.h"
+#include "base/now_playing.h"
 
 namespace cantivo {
 

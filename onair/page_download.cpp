@@ -11,9 +11,9 @@
 #include <utility>
 
 #include "onair/redirection.h"
-#include "platform/internet_handle.h"
-#include "platform/timed_task.h"
-#include "platform/wininet_library.h"
+#include "os/internet_handle.h"
+#include "os/timed_task.h"
+#include "os/wininet_library.h"
 
 namespace cantivo {
 

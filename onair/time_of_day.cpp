@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "text/error.h"
+#include "base/error.h"
 
 namespace cantivo {
 

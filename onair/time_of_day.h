@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "text/locale_texts.h"
+#include "base/locale_texts.h"
 
 namespace cantivo {
 

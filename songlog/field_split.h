@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "text/line_list.h"
+#include "base/line_list.h"
 
 namespace cantivo {
 

@@ -1,8 +1,8 @@
 #include "songlog/log_path_win32.h"
 
-#include "platform/executable_path.h"
+#include "base/error.h"
+#include "os/executable_path.h"
 #include "songlog/song_log.h"
-#include "text/error.h"
 
 namespace cantivo {
 

@@ -1,7 +1,7 @@
 #include "songlog/song_log.h"
 
+#include "base/line_list.h"
 #include "songlog/field_split.h"
-#include "text/line_list.h"
 
 namespace cantivo {
 

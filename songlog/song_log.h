@@ -3,10 +3,10 @@
 #include <string>
 #include <string_view>
 
-#include "text/file_layer.h"
-#include "text/local_clock.h"
-#include "text/locale_texts.h"
-#include "text/now_playing.h"
+#include "base/file_layer.h"
+#include "base/local_clock.h"
+#include "base/locale_texts.h"
+#include "base/now_playing.h"
 
 namespace cantivo {
 

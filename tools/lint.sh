@@ -85,7 +85,7 @@ run "clang-tidy: Win32 sources" tidy lint-win64 "${mingw_args[@]}" -- "${win32[@
 
 cppcheck_args=("--enable=warning,performance,portability" --error-exitcode=1 --inline-suppr --std=c++20
     --suppress=missingIncludeSystem --quiet -j "$jobs")
-for dir in app platform onair balloon songlog text; do cppcheck_args+=("--file-filter=$dir/*"); done
+for dir in app ui os onair balloon songlog base; do cppcheck_args+=("--file-filter=$dir/*"); done
 run "cppcheck: native" cppcheck "${cppcheck_args[@]}" --project=build/lint-native/compile_commands.json \
     --platform=unix64 --library=posix
 # The compiler's own macros, which the compile commands leave out.

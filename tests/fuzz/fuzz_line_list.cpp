@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "text/line_list.h"
+#include "base/line_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view bytes(reinterpret_cast<const char*>(data), size);

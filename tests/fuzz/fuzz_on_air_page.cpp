@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/error.h"
 #include "onair/on_air_page.h"
-#include "text/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view page(reinterpret_cast<const char*>(data), size);

@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
+#include "base/line_list.h"
+#include "base/posix_file_layer.h"
 #include "songlog/song_log.h"
-#include "text/line_list.h"
-#include "text/posix_file_layer.h"
 
 namespace {
 

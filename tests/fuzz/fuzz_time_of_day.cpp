@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/error.h"
 #include "onair/time_of_day.h"
-#include "text/error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

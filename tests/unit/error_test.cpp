@@ -1,4 +1,4 @@
-#include "text/error.h"
+#include "base/error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "text/find_cut.h"
+#include "base/find_cut.h"
 
 #include <gtest/gtest.h>
 

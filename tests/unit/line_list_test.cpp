@@ -1,8 +1,8 @@
-#include "text/line_list.h"
+#include "base/line_list.h"
 
 #include <gtest/gtest.h>
 
-#include "text/error.h"
+#include "base/error.h"
 
 #include <string>
 #include <vector>

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <string>
 
+#include "base/posix_file_layer.h"
 #include "songlog/song_log.h"
-#include "text/posix_file_layer.h"
 
 namespace cantivo {
 

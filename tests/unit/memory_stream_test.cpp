@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "text/error.h"
+#include "base/error.h"
 
 namespace cantivo {
 namespace {

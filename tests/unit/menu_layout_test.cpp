@@ -1,4 +1,4 @@
-#include "platform/menu_layout.h"
+#include "ui/menu_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
+#include "base/find_cut.h"
+#include "base/line_list.h"
 #include "onair/time_of_day.h"
-#include "text/error.h"
-#include "text/find_cut.h"
-#include "text/line_list.h"
 
 namespace cantivo {
 

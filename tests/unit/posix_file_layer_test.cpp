@@ -1,4 +1,4 @@
-#include "text/posix_file_layer.h"
+#include "base/posix_file_layer.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

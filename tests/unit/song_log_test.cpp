@@ -7,9 +7,9 @@
 #include <iterator>
 #include <string>
 
-#include "songlog/field_split.h"
-#include "text/error.h"
+#include "base/error.h"
 #include "log_folder_test.h"
+#include "songlog/field_split.h"
 
 namespace cantivo {
 namespace {

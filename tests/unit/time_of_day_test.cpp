@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "text/error.h"
+#include "base/error.h"
 
 namespace cantivo {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/accessible_name.h"
+#include "ui/accessible_name.h"
 
 #include <windows.h>
 #include <oleacc.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window.h"
+#include "ui/window.h"
 
 namespace cantivo {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "balloon/balloon_font.h"
 #include "balloon/balloon_view.h"
-#include "platform/display_scale.h"
-#include "platform/gdi.h"
+#include "ui/display_scale.h"
+#include "ui/gdi.h"
 
 namespace cantivo {
 namespace {

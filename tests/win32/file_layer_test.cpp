@@ -1,4 +1,4 @@
-#include "platform/win32_file_layer.h"
+#include "os/win32_file_layer.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/kernel_handle.h"
-#include "platform/unicode.h"
-#include "text/error.h"
+#include "base/error.h"
+#include "os/kernel_handle.h"
+#include "os/unicode.h"
 
 namespace cantivo {
 namespace {

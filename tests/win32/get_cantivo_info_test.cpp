@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/error.h"
 #include "message_box_watcher.h"
 #include "network.h"
-#include "text/error.h"
 
 namespace cantivo {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/kernel_handle.h"
-#include "platform/unicode.h"
+#include "os/kernel_handle.h"
+#include "os/unicode.h"
 
 inline constexpr wchar_t kHoldingEvent[] = L"CantivoTestHolding";
 inline constexpr wchar_t kReleaseEvent[] = L"CantivoTestRelease";

@@ -1,4 +1,4 @@
-#include "platform/locale_texts_win32.h"
+#include "os/locale_texts_win32.h"
 
 #include <windows.h>
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "hold_file.h"
-#include "platform/executable_path.h"
-#include "platform/kernel_handle.h"
-#include "platform/unicode.h"
+#include "os/executable_path.h"
+#include "os/kernel_handle.h"
+#include "os/unicode.h"
+#include "os/win32_file_layer.h"
 #include "songlog/log_path_win32.h"
-#include "text/error.h"
-#include "text/file_layer.h"
 
 namespace cantivo {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/timed_task.h"
+#include "os/timed_task.h"
 
 #include <windows.h>
 

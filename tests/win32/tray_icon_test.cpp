@@ -1,4 +1,4 @@
-#include "platform/tray_icon.h"
+#include "ui/tray_icon.h"
 
 #include <windows.h>
 #include <shellapi.h>

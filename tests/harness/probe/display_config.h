@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
-#include "platform/unique_handle.h"
+#include "os/unique_handle.h"
+#include "ui/gdi.h"
 
 namespace display_config {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/unicode.h"
+#include "os/unicode.h"
 
 namespace probe {
 

@@ -21,7 +21,7 @@
 #include "cursor_patch.h"
 #include "display_config.h"
 #include "json.h"
-#include "platform/unicode.h"
+#include "os/unicode.h"
 #include "process_resources.h"
 #include "reference_menu.h"
 #include "stand_in_shell.h"

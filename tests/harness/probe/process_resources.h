@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "json.h"
-#include "platform/kernel_handle.h"
+#include "os/kernel_handle.h"
 
 namespace probe {
 

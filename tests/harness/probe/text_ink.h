@@ -7,7 +7,7 @@
 #include <string>
 
 #include "json.h"
-#include "platform/gdi.h"
+#include "ui/gdi.h"
 
 namespace probe {
 
