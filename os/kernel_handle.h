@@ -6,28 +6,20 @@
 
 namespace cantivo {
 
-// A file or other kernel object; CreateFile reports failure as INVALID_HANDLE_VALUE.
-struct FileHandleTraits {
+// A kernel handle kind whose failure and empty value is INVALID_HANDLE_VALUE, as CreateFile
+// and FindFirstFile report it.
+template <auto CloseFunction>
+struct InvalidIsEmpty {
     using Type = HANDLE;
     static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type handle) noexcept { ::CloseHandle(handle); }
+    static void Close(Type handle) noexcept { CloseFunction(handle); }
 };
-using FileHandle = UniqueHandle<FileHandleTraits>;
 
-// A mutex, event or other kernel object whose creation reports failure as null.
-struct KernelObjectTraits {
-    using Type = HANDLE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type handle) noexcept { ::CloseHandle(handle); }
-};
-using KernelObject = UniqueHandle<KernelObjectTraits>;
-
+// A file or other kernel object that CreateFile opens.
+using FileHandle = UniqueHandle<InvalidIsEmpty<&::CloseHandle>>;
+// A mutex, event, thread or other kernel object whose creation reports failure as null.
+using KernelObject = UniqueHandle<NullIsEmpty<HANDLE, &::CloseHandle>>;
 // A FindFirstFile search.
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Type handle) noexcept { ::FindClose(handle); }
-};
-using FindHandle = UniqueHandle<FindHandleTraits>;
+using FindHandle = UniqueHandle<InvalidIsEmpty<&::FindClose>>;
 
 }  // namespace cantivo

@@ -23,12 +23,7 @@ Function ImportedFunction(const wchar_t* module, const char* name) noexcept {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
 
-struct ModuleTraits {
-    using Type = HMODULE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type module) noexcept { ::FreeLibrary(module); }
-};
-using ModuleHandle = UniqueHandle<ModuleTraits>;
+using ModuleHandle = UniqueHandle<NullIsEmpty<HMODULE, &::FreeLibrary>>;
 
 // A DLL of the system's, loaded from the system folder and never from anywhere else, its
 // dependencies too; freed when it goes. Empty when it cannot be loaded.

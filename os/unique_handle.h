@@ -5,7 +5,8 @@
 namespace cantivo {
 
 // Owns one handle of a kind described by Traits (its type, its empty value and how it is
-// released). Not copyable; moving hands the handle on.
+// released). Not copyable; moving hands the handle on. Most kinds are one line:
+//   using ModuleHandle = UniqueHandle<NullIsEmpty<HMODULE, &::FreeLibrary>>;
 template <typename Traits>
 class UniqueHandle {
 public:
@@ -33,6 +34,15 @@ public:
 
 private:
     Type handle_ = Traits::Empty();
+};
+
+// A handle kind whose failure and empty value is null, released by CloseFunction (whose
+// result, where it has one, tells nothing the owner could act on).
+template <typename T, auto CloseFunction>
+struct NullIsEmpty {
+    using Type = T;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type handle) noexcept { CloseFunction(handle); }
 };
 
 }  // namespace cantivo

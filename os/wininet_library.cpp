@@ -16,18 +16,9 @@ bool FindAll(const SystemLibrary& library, WinInetFunctions& functions) noexcept
         function = library.Find<std::remove_reference_t<decltype(function)>>(name);
         found = found && function != nullptr;
     };
-    find(functions.InternetGetConnectedState, "InternetGetConnectedState");
-    find(functions.InternetOpenA, "InternetOpenA");
-    find(functions.InternetCrackUrlA, "InternetCrackUrlA");
-    find(functions.InternetCombineUrlA, "InternetCombineUrlA");
-    find(functions.InternetConnectA, "InternetConnectA");
-    find(functions.InternetSetOptionA, "InternetSetOptionA");
-    find(functions.HttpOpenRequestA, "HttpOpenRequestA");
-    find(functions.HttpSendRequestA, "HttpSendRequestA");
-    find(functions.HttpQueryInfoA, "HttpQueryInfoA");
-    find(functions.InternetQueryDataAvailable, "InternetQueryDataAvailable");
-    find(functions.InternetReadFile, "InternetReadFile");
-    find(functions.InternetCloseHandle, "InternetCloseHandle");
+#define CANTIVO_WININET_FIND(name) find(functions.name, #name);
+    CANTIVO_WININET_FUNCTIONS(CANTIVO_WININET_FIND)
+#undef CANTIVO_WININET_FIND
     return found;
 }
 

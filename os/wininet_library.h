@@ -5,22 +5,29 @@
 
 namespace cantivo {
 
-// The WinInet functions the program calls, each typed as the system's header declares it.
-// WinInet is not one of the system's known DLLs, so it is loaded from the system folder at its
-// first use instead of being imported (see system_library.h).
+// The WinInet functions the program calls, listed once: the list makes both the members
+// below and their lookup (wininet_library.cpp), so none can be added without being looked up.
+#define CANTIVO_WININET_FUNCTIONS(FUNCTION) \
+    FUNCTION(InternetGetConnectedState)     \
+    FUNCTION(InternetOpenA)                 \
+    FUNCTION(InternetCrackUrlA)             \
+    FUNCTION(InternetCombineUrlA)           \
+    FUNCTION(InternetConnectA)              \
+    FUNCTION(InternetSetOptionA)            \
+    FUNCTION(HttpOpenRequestA)              \
+    FUNCTION(HttpSendRequestA)              \
+    FUNCTION(HttpQueryInfoA)                \
+    FUNCTION(InternetQueryDataAvailable)    \
+    FUNCTION(InternetReadFile)              \
+    FUNCTION(InternetCloseHandle)
+
+// Each function typed as the system's header declares it. WinInet is not one of the system's
+// known DLLs, so it is loaded from the system folder at its first use instead of being imported
+// (see system_library.h).
 struct WinInetFunctions {
-    decltype(&::InternetGetConnectedState) InternetGetConnectedState;
-    decltype(&::InternetOpenA) InternetOpenA;
-    decltype(&::InternetCrackUrlA) InternetCrackUrlA;
-    decltype(&::InternetCombineUrlA) InternetCombineUrlA;
-    decltype(&::InternetConnectA) InternetConnectA;
-    decltype(&::InternetSetOptionA) InternetSetOptionA;
-    decltype(&::HttpOpenRequestA) HttpOpenRequestA;
-    decltype(&::HttpSendRequestA) HttpSendRequestA;
-    decltype(&::HttpQueryInfoA) HttpQueryInfoA;
-    decltype(&::InternetQueryDataAvailable) InternetQueryDataAvailable;
-    decltype(&::InternetReadFile) InternetReadFile;
-    decltype(&::InternetCloseHandle) InternetCloseHandle;
+#define CANTIVO_WININET_MEMBER(name) decltype(&::name) name = nullptr;
+    CANTIVO_WININET_FUNCTIONS(CANTIVO_WININET_MEMBER)
+#undef CANTIVO_WININET_MEMBER
 };
 
 // WinInet's functions, loaded at the first call; null when wininet.dll cannot be loaded or

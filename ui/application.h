@@ -11,20 +11,9 @@
 
 namespace cantivo {
 
-struct WindowHandleTraits {
-    using Type = HWND;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type window) noexcept { ::DestroyWindow(window); }
-};
-using WindowHandle = UniqueHandle<WindowHandleTraits>;
-
+using WindowHandle = UniqueHandle<NullIsEmpty<HWND, &::DestroyWindow>>;
 // An icon made by LoadImage without LR_SHARED, which its loader destroys.
-struct IconHandleTraits {
-    using Type = HICON;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type icon) noexcept { ::DestroyIcon(icon); }
-};
-using IconHandle = UniqueHandle<IconHandleTraits>;
+using IconHandle = UniqueHandle<NullIsEmpty<HICON, &::DestroyIcon>>;
 
 // The application: its icon, its never-visible application window that owns every window
 // and every error box (so none has a taskbar button of its own), the message loop, and the

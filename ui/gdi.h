@@ -6,23 +6,12 @@
 
 namespace cantivo {
 
-template <typename T>
-struct GdiObjectTraits {
-    using Type = T;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type object) noexcept { ::DeleteObject(object); }
-};
 // A pen, brush, font or bitmap. Deleting one that is still selected into a DC fails
 // silently, so select it out (SelectedObject) before this is destroyed.
 template <typename T>
-using GdiObject = UniqueHandle<GdiObjectTraits<T>>;
+using GdiObject = UniqueHandle<NullIsEmpty<T, &::DeleteObject>>;
 
-struct MemoryDcTraits {
-    using Type = HDC;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type dc) noexcept { ::DeleteDC(dc); }
-};
-using MemoryDc = UniqueHandle<MemoryDcTraits>;
+using MemoryDc = UniqueHandle<NullIsEmpty<HDC, &::DeleteDC>>;
 
 // Selects an object into a DC and selects the previous one back on scope exit.
 class SelectedObject {

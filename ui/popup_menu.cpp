@@ -8,12 +8,7 @@ namespace cantivo {
 
 namespace {
 
-struct MenuTraits {
-    using Type = HMENU;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type menu) noexcept { ::DestroyMenu(menu); }
-};
-using MenuHandle = UniqueHandle<MenuTraits>;
+using MenuHandle = UniqueHandle<NullIsEmpty<HMENU, &::DestroyMenu>>;
 
 }  // namespace
 

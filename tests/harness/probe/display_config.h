@@ -7,18 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "os/unique_handle.h"
+#include "os/system_library.h"
 #include "ui/gdi.h"
 
 namespace display_config {
 
-struct DataModuleTraits {
-    using Type = HMODULE;
-    static Type Empty() noexcept { return nullptr; }
-    static void Close(Type module) noexcept { ::FreeLibrary(module); }
-};
 // An exe loaded as data: its resources can be read, nothing of it runs.
-using DataModule = cantivo::UniqueHandle<DataModuleTraits>;
+using DataModule = cantivo::ModuleHandle;
 
 struct Monitor {
     RECT rect{};
