@@ -20,7 +20,7 @@ constexpr UINT kTrayIconId = 1;
 constexpr UINT_PTR kCloseTimerId = 1;
 constexpr UINT_PTR kTrayRetryTimerId = 2;
 constexpr UINT kCloseTimerMs = 60000;  // the balloon shows for one minute
-constexpr int kBalloonAlpha = 180;
+constexpr int kBalloonAlpha = CANTIVO_BALLOON_ALPHA;
 constexpr int kFadeSteps = 10;
 constexpr wchar_t kMainWindowClass[] = CANTIVO_MAIN_WINDOW_CLASS;
 // The designed place and size, replaced by the balloon's own before it is ever visible.

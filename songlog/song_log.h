@@ -7,10 +7,11 @@
 #include "base/local_clock.h"
 #include "base/locale_texts.h"
 #include "base/now_playing.h"
+#include "wire_facts.h"
 
 namespace cantivo {
 
-inline constexpr char kLogFileName[] = "cantivolog.log";
+inline constexpr char kLogFileName[] = CANTIVO_LOG_FILE_NAME;
 
 // The log's place: the executable's folder (its path up to the last backslash or colon)
 // and the log's name. The path is UTF-8, where a backslash byte is always a separator.

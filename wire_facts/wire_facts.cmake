@@ -1,6 +1,6 @@
 # What the program shows the world and the end-to-end harness drives it by: the menu's
-# command ids, the window classes, the tray icon's callback message, and the on-air page's
-# host and path. Set here and nowhere else: the program gets them from generated headers
+# command ids, the window classes, the tray icon's callback message, the balloon's opacity, the
+# song log's file name, and the on-air page's host and path. Set here and nowhere else: the program gets them from generated headers
 # (wire_facts.h, app's menu_commands.h), the harness from wire_facts.json at the top of the
 # build tree (tests/harness/wire_facts.py).
 
@@ -16,6 +16,10 @@ set(CANTIVO_APPLICATION_WINDOW_CLASS "CantivoApplication")
 # class may use for its own.
 set(CANTIVO_TRAY_MESSAGE_ABOVE_WM_USER 100)
 math(EXPR CANTIVO_TRAY_MESSAGE "0x0400 + ${CANTIVO_TRAY_MESSAGE_ABOVE_WM_USER}")
+# The shown balloon's opacity, of 255.
+set(CANTIVO_BALLOON_ALPHA 180)
+# The song log's file name, beside the executable.
+set(CANTIVO_LOG_FILE_NAME "cantivolog.log")
 # The on-air page's path on the station's host (CANTIVO_STATION_HOST, a build setting).
 set(CANTIVO_ON_AIR_PATH "/PC/FM/KALO-FM/onair.asp")
 

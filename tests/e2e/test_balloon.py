@@ -116,10 +116,10 @@ def test_the_close_button_lights_under_the_pointer_with_the_hand_cursor(start, d
     assert program.shown() and rect_of(program) == balloon.rect
 
 
-def fades_out(values):
+def fades_out(values, full):
     """Opacity values of a fade from full to nothing: falling, through steps between."""
     steps = [v for v in values if v is not None]
-    between = [v for v in steps if 0 < v < 0xB4B4B4B4]
+    between = [v for v in steps if 0 < v < full]
     return steps == sorted(steps, reverse=True) and len(set(between)) >= 3 and (not steps or steps[-1] == 0)
 
 
@@ -129,7 +129,7 @@ def test_a_click_on_the_close_button_closes_the_balloon_with_its_fade(start, des
     with desktop.screen.opacity_changes(balloon.xid) as values:
         desktop.screen.click(*balloon.button_centre())
         program.wait_hidden()
-    assert fades_out(values), values
+    assert fades_out(values, desktop.wire.balloon_x_opacity), values
     assert rect_of(program) == balloon.rect
     menu = program.open_menu()
     assert menu.captions() == [GET, "-", EXIT]

@@ -8,12 +8,13 @@ import time
 import pytest
 
 from desktop import unix_path, windows_path
+from make_pages import GOOD
 from tray import EXIT, GET, SAVE
 
 # good.html's on-air time, main text and sub text, as tests/pages/make_pages.py writes them.
-GOOD_TIME = "21:38"
-GOOD_MAIN = "夜明けのメロディ".encode("cp932")
-GOOD_SUB = "カロ・オーケストラ".encode("cp932")
+GOOD_TIME = GOOD["time"]
+GOOD_MAIN = GOOD["main"].encode("cp932")
+GOOD_SUB = GOOD["sub"].encode("cp932")
 OTHER_SONG = '"01/02 03:04","海の見える町","カロ弦楽四重奏"\r\n'.encode("cp932")
 
 # Wine's error icon is a red disc: a good part of the icon's square is strongly red.
@@ -49,7 +50,7 @@ def test_save_writes_the_song_once_beside_the_exe(start, desktop, log, choose):
 
     written = program.log_bytes()
     assert written in {(log or b"") + log_line(date) for date in possible_dates(before, after)}
-    assert not os.path.exists(os.path.join(program.cwd, "cantivolog.log"))
+    assert not os.path.exists(os.path.join(program.cwd, desktop.wire.log_file_name))
     menu = program.open_menu()
     assert menu.captions() == [GET, "-", EXIT]
     menu.escape()

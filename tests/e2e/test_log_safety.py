@@ -18,7 +18,8 @@ import time
 
 import pytest
 
-from desktop import LOG_NAME, unix_path, windows_path
+from desktop import unix_path, windows_path
+from make_pages import GOOD
 from session import wait_for
 
 LINES = 200_000     # about 9 MB: a save takes long enough to be caught in the middle
@@ -26,7 +27,7 @@ ROUNDS = 12
 # The kills are spread from the save's start to twice its measured length: a save under load
 # can take longer than the one measured, and some kills must still land after its end.
 SPREAD = 2.0
-SONG = "夜明けのメロディ".encode("cp932")
+SONG = GOOD["main"].encode("cp932")
 
 
 def big_log():
@@ -69,7 +70,7 @@ def test_a_save_killed_at_any_moment_leaves_the_old_log_or_the_new_one(start, de
         assert log == old or (log.startswith(old) and log[len(old):].count(b"\r\n") == 1
                               and log.endswith(b"\r\n") and SONG in log[len(old):]), \
             "round %d: a log of %d bytes, neither the old %d nor a new one" % (round_, len(log), len(old))
-        leftovers = [os.path.basename(p) for p in glob.glob(os.path.join(program.folder, LOG_NAME + ".*"))]
+        leftovers = [os.path.basename(p) for p in glob.glob(program.log_path + ".*")]
         outcomes.append({"kill_after_s": round(whole_save_s * SPREAD * round_ / (ROUNDS - 1), 3),
                          "log": "old" if log == old else "new", "leftovers": leftovers})
         # The program, started again, saves into that log as ever.
@@ -126,8 +127,8 @@ def test_a_save_while_another_updater_keeps_the_lock_says_so_and_loses_no_line(s
     program.post_command("save")
     program.wait_hidden()
     log = program.log_bytes()
-    assert log.startswith(OTHER_SONG + OTHERS_LINE) and "夜明けのメロディ".encode("cp932") in log[len(OTHER_SONG + OTHERS_LINE):]
-    assert sorted(os.listdir(program.folder)) == ["cantivo.exe", LOG_NAME]
+    assert log.startswith(OTHER_SONG + OTHERS_LINE) and SONG in log[len(OTHER_SONG + OTHERS_LINE):]
+    assert sorted(os.listdir(program.folder)) == ["cantivo.exe", os.path.basename(program.log_path)]
 
 
 @contextlib.contextmanager
@@ -153,4 +154,4 @@ def test_a_save_in_a_folder_that_takes_no_files_says_so_at_once(start, desktop):
         program.press(box)
         assert program.shown()
     assert program.log_bytes() == OTHER_SONG
-    assert sorted(os.listdir(program.folder)) == ["cantivo.exe", LOG_NAME]
+    assert sorted(os.listdir(program.folder)) == ["cantivo.exe", os.path.basename(program.log_path)]

@@ -8,7 +8,7 @@ connections, redirection loops."""
 
 import pytest
 
-from make_pages import main_line, page, sub_line, time_line
+from make_pages import GOOD, main_line, page, sub_line, time_line
 from shown_balloon import Balloon, drawn_ink
 from tray import EXIT, GET
 from session import wait_for
@@ -16,7 +16,7 @@ from web_servers import Nginx, Squid
 
 USER_AGENT = "Cantivo/0.1"
 # Two songs, one after the other on the station's page: (on-air time, main text, sub text).
-FIRST = ("21:38", "夜明けのメロディ", "カロ・オーケストラ")
+FIRST = (GOOD["time"], GOOD["main"], GOOD["sub"])
 SECOND = ("21:42", "海の見える町", "カロ弦楽四重奏")
 
 

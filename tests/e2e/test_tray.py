@@ -94,10 +94,10 @@ def test_double_click_shows_the_balloon_and_the_menu_then_offers_save(start, des
     program.double_click_icon()
 
     shown = program.wait_shown()
-    assert shown["layered"]["alpha"] == 180
+    assert shown["layered"]["alpha"] == desktop.wire.balloon_alpha
     assert shown["layered"]["key"] == WHITE
     assert desktop.screen.x_viewable(shown["xid"])
-    assert desktop.screen.x_opacity(shown["xid"]) == 0xB4B4B4B4
+    assert desktop.screen.x_opacity(shown["xid"]) == desktop.wire.balloon_x_opacity
     left, top, right, bottom = shown["rect"]
     assert 0 <= left < right <= 1024 and 0 <= top < bottom <= 768
     assert len(program.on_air_requests()) == 1

@@ -39,8 +39,6 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 PAGES = os.path.join(ROOT, "tests", "pages")
 
-LOG_NAME = "cantivolog.log"
-
 # The mouse messages the tray icon's callback message (Desktop.wire.tray_message) carries, and
 # others the program is sent.
 WM_CLOSE = 0x0010
@@ -84,7 +82,7 @@ class Program:
         self.desktop = desktop
         self.folder = folder
         self.exe = os.path.join(folder, "cantivo.exe")
-        self.log_path = os.path.join(folder, LOG_NAME)
+        self.log_path = os.path.join(folder, desktop.wire.log_file_name)
         self.station = station
         self.proxy = proxy or (station.proxy if station else None)
         self.process = None
@@ -192,8 +190,9 @@ class Program:
         """The balloon is on screen: visible to Win32, mapped in X, at its full alpha."""
         window = self.main_window()
         return (window["exists"] and window["visible"] and window["layered"]["ok"]
-                and window["layered"]["alpha"] == 180 and self.desktop.screen.x_viewable(window["xid"])
-                and self.desktop.screen.x_opacity(window["xid"]) == 0xB4B4B4B4) and window
+                and window["layered"]["alpha"] == self.desktop.wire.balloon_alpha
+                and self.desktop.screen.x_viewable(window["xid"])
+                and self.desktop.screen.x_opacity(window["xid"]) == self.desktop.wire.balloon_x_opacity) and window
 
     def hidden(self):
         window = self.main_window()
@@ -387,7 +386,7 @@ class Desktop:
         cantivolog.log beside the exe first."""
         folder = self.new_program_folder()
         if log is not None:
-            with open(os.path.join(folder, LOG_NAME), "wb") as f:
+            with open(os.path.join(folder, self.wire.log_file_name), "wb") as f:
                 f.write(log)
         return self.program_in(folder, page).start(wait_icon)
 

@@ -62,7 +62,7 @@ def main():
     folder = None
     if args.read_only_folder:
         folder = tempfile.mkdtemp(prefix="cantivo-read-only-")
-        with open(os.path.join(folder, "cantivolog.log"), "wb") as f:
+        with open(os.path.join(folder, WireFacts.of(args.build_dir).log_file_name), "wb") as f:
             f.write(LOG_BYTES)
         extra["CANTIVO_READONLY_FOLDER"] = "Z:" + folder.replace("/", "\\")
         # Wine's server opens the files, so it must start inside the namespace too.

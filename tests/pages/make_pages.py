@@ -54,11 +54,15 @@ def page(*body):
 # and its sub text.
 SAMPLE = {"time": "PM 9:05", "shown_time": "21:05", "main": "春の海「序曲」", "sub": "カロＦＭ室内楽団／指揮：山田"}
 
+# good.html's song: its on-air time, main text and sub text; bad-time.html's with a time that
+# does not read.
+GOOD = {"time": "21:38", "main": "夜明けのメロディ", "sub": "カロ・オーケストラ"}
+
 PAGES = {
-    "good.html": page(time_line("21:38"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
+    "good.html": page(time_line(GOOD["time"]), main_line(GOOD["main"]), sub_line(GOOD["sub"])),
     "sample-onair.html": page(time_line(SAMPLE["time"]), main_line(SAMPLE["main"]), sub_line(SAMPLE["sub"])),
     "empty-sub.html": page(time_line("06:30"), main_line("朝の歌"), sub_line("")),
-    "bad-time.html": page(time_line("25:61"), main_line("夜明けのメロディ"), sub_line("カロ・オーケストラ")),
+    "bad-time.html": page(time_line("25:61"), main_line(GOOD["main"]), sub_line(GOOD["sub"])),
     "no-marker.html": page(time_line("08:15"), "      <span>番組表</span>"),
     "last-line.html": ("<html>\r\n" + time_line("10:00") + "\r\n" + main_line("最後の行")).encode("cp932"),
 }

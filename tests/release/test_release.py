@@ -113,7 +113,7 @@ def test_the_guides_are_filled_in_for_this_build_and_read_in_notepad(arch):
         assert b"\n" not in data.replace(b"\r\n", b"")
         text = data.decode("utf-8")
         assert re.findall(r"@[A-Z]+@", text) == []
-        for fact in (VERSION, arch, "http://%s%s" % (wire.station_host, wire.on_air_path), "shell:startup", "cantivolog.log",
+        for fact in (VERSION, arch, "http://%s%s" % (wire.station_host, wire.on_air_path), "shell:startup", wire.log_file_name,
                      "tools/release.sh --host"):
             assert fact in text, (guide, fact)
 
