@@ -24,8 +24,10 @@ from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))
+# The start command runs on the end-to-end tests' harness (tests/harness/README.md): the same
+# session, station and tray driving, so what the README's command shows is what the tests check.
+sys.path[:0] = [os.path.join(ROOT, "tests", folder) for folder in ("harness", "pages")]
+import options  # noqa: E402
 from desktop import Desktop, Program  # noqa: E402
 from make_pages import SAMPLE  # noqa: E402
 from session import HarnessError, wait_for  # noqa: E402
@@ -104,8 +106,7 @@ def prepare(desktop, args, headless):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--build-dir", required=True, help="the win64 build tree")
-    parser.add_argument("--wine-dir", default=os.environ.get("CANTIVO_WINE_DIR", os.path.join(ROOT, "build", "wine")))
+    options.add_arguments(parser)
     parser.add_argument("--demo", action="store_true")
     args = parser.parse_args()
     sys.stdout.reconfigure(encoding="utf-8")

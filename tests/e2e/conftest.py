@@ -19,32 +19,25 @@ Screenshots and, for a failed test, the state the probe saw, go to build/e2e-art
 import json
 import os
 import shutil
-import sys
 
 import pytest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))  # make_pages: the page builders
-
-from configs import CONFIGS, prepare_prefix, start_display  # noqa: E402
-from desktop import Desktop  # noqa: E402
-from wine import Wine  # noqa: E402
-from web_servers import StationNetwork  # noqa: E402
-from wire_facts import WireFacts  # noqa: E402
+# The harness and the page builders (make_pages) are on the path by pytest.ini's pythonpath.
+import options
+from configs import CONFIGS, prepare_prefix, start_display
+from desktop import Desktop
+from wine import Wine
+from web_servers import StationNetwork
+from wire_facts import WireFacts
 
 
 def pytest_addoption(parser):
     group = parser.getgroup("cantivo")
-    group.addoption("--build-dir", default=os.environ.get("CANTIVO_BUILD_DIR", os.path.join(ROOT, "build", "win64")),
-                    help="the win64 build tree holding app/cantivo.exe and the probe")
     group.addoption("--exe", default=os.environ.get("CANTIVO_EXE"),
                     help="the cantivo.exe to test (default: the build tree's own); the README's test command "
                          "gives the release exe, unpacked from its zip")
-    group.addoption("--wine-dir", default=os.environ.get("CANTIVO_WINE_DIR", os.path.join(ROOT, "build", "wine")),
-                    help="where the Wine prefixes and the generated locale live")
-    group.addoption("--artifacts", default=os.path.join(ROOT, "build", "e2e-artifacts"),
+    options.add_pytest_options(group)
+    group.addoption("--artifacts", default=os.path.join(options.ROOT, "build", "e2e-artifacts"),
                     help="where screenshots go")
     group.addoption("--config", choices=sorted(CONFIGS),
                     help="run the tests marked for this configuration (tests/harness/configs.py), in a Wine "

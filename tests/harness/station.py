@@ -35,6 +35,7 @@ import sys
 import threading
 import urllib.parse
 
+import options
 from wire_facts import WireFacts
 
 def pattern_bytes(count):
@@ -248,7 +249,7 @@ class Station:
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build-dir", required=True, help="the build tree whose program asks (its wire_facts.json)")
+    options.add_arguments(parser)
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--page", help="file served as the on-air page")
     parser.add_argument("--pages-dir")

@@ -16,8 +16,7 @@ CANTIVO_WINE32=hidden tells the harness why. A 64-bit path that leant on either 
 import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from wine import HIDE_VARIABLE, WINE32, why_no_32bit  # noqa: E402
+from wine import HIDE_VARIABLE, WINE32, why_no_32bit
 
 NOT_RUN = 3
 # What a machine without i386 support leaves unusable; Debian's wine command is a script

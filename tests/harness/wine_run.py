@@ -21,11 +21,11 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from station import Station  # noqa: E402
-from wine import Wine, WineError, command as wine_command, offline  # noqa: E402
-from wire_facts import WireFacts  # noqa: E402
-from xvfb import Xvfb  # noqa: E402
+import options
+from station import Station
+from wine import Wine, WineError, command as wine_command, offline
+from wire_facts import WireFacts
+from xvfb import Xvfb
 
 TIME_LIMIT_S = 540
 LOG_BYTES = b'"12/01 10:00","a","b"\r\n'
@@ -33,8 +33,7 @@ LOG_BYTES = b'"12/01 10:00","a","b"\r\n'
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--wine-dir", required=True)
-    parser.add_argument("--build-dir", required=True, help="the build tree of the program (its wire_facts.json)")
+    options.add_arguments(parser)
     parser.add_argument("--offline", action="store_true")
     parser.add_argument("--no-proxy", action="store_true")
     parser.add_argument("--read-only-folder", action="store_true")

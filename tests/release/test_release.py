@@ -12,7 +12,6 @@ import re
 import shutil
 import struct
 import subprocess
-import sys
 import time
 import zipfile
 import zlib
@@ -21,8 +20,7 @@ from xml.etree import ElementTree
 import pytest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
-from wire_facts import WireFacts  # noqa: E402
+from wire_facts import WireFacts  # the harness is on the path by pytest.ini's pythonpath
 DIST = os.path.join(ROOT, "dist")
 CPU = {"win64": "x86_64", "win32": "i686"}
 MAX_EXE_BYTES = 1 << 20

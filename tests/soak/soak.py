@@ -38,9 +38,10 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "pages"))
+# Run as a script, or imported by its pytest run: the harness and the page builders either way.
+sys.path[:0] = [os.path.join(ROOT, "tests", folder) for folder in ("harness", "pages")]
 
+import options  # noqa: E402
 import processes  # noqa: E402
 from desktop import PAGES, WM_RBUTTONDOWN, Desktop, Program  # noqa: E402
 from make_pages import main_line, page, sub_line, time_line  # noqa: E402
@@ -405,8 +406,7 @@ def run_soak(program, counts, samples_path, every, deadline=None, say=print):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "win64"))
-    parser.add_argument("--wine-dir", default=os.path.join(ROOT, "build", "wine"))
+    options.add_arguments(parser)
     parser.add_argument("--exe", help="the cantivo.exe to soak (default: the build tree's own)")
     parser.add_argument("--closes", type=int, default=5000)
     parser.add_argument("--saves", type=int, default=1000)

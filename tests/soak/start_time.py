@@ -18,8 +18,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
-sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "harness"))  # run as a script, not by pytest
 
+import options  # noqa: E402
 import processes  # noqa: E402
 from desktop import Desktop  # noqa: E402
 from session import wait_for  # noqa: E402
@@ -44,8 +45,7 @@ def timed_start(desktop):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build-dir", default=os.path.join(ROOT, "build", "win64"))
-    parser.add_argument("--wine-dir", default=os.path.join(ROOT, "build", "wine"))
+    options.add_arguments(parser)
     parser.add_argument("--exe", help="the cantivo.exe to start (default: the build tree's own)")
     parser.add_argument("--starts", type=int, default=20)
     args = parser.parse_args()

@@ -1,0 +1,36 @@
+"""The options every entry into the harness takes, with the same defaults everywhere: the
+pytest runs (tests/e2e, tests/soak) and the scripts (the soak, the start-time figure, the Win32
+test runner, the station, the start command's tools/run_cantivo.py).
+
+    options.add_arguments(parser)             # an argparse parser
+    options.add_pytest_options(group)         # a pytest option group
+
+Each default is the variable's value when it is set in the environment, else the build folder's.
+"""
+
+import os
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+# (option, environment variable, default, help)
+OPTIONS = [
+    ("--build-dir", "CANTIVO_BUILD_DIR", os.path.join(ROOT, "build", "win64"),
+     "the win64 build tree: its wire_facts.json, the probe and, unless another is named, cantivo.exe"),
+    ("--wine-dir", "CANTIVO_WINE_DIR", os.path.join(ROOT, "build", "wine"),
+     "where the Wine prefixes and the generated locale live"),
+]
+
+
+def _each():
+    for option, variable, default, text in OPTIONS:
+        yield option, os.environ.get(variable) or default, "%s (default: $%s, else %s)" % (text, variable, default)
+
+
+def add_arguments(parser):
+    for option, default, text in _each():
+        parser.add_argument(option, default=default, help=text)
+
+
+def add_pytest_options(group):
+    for option, default, text in _each():
+        group.addoption(option, default=default, help=text)
