@@ -4,7 +4,8 @@
 #include <string>
 
 // The runner tells the tests which network they are in: "online" (the loopback station is the
-// proxy), "direct" (no proxy) or "offline" (no route at all).
+// proxy), "direct" (no proxy) or "offline" (no route at all). Which tests run in which network
+// is chosen by their names, in CMakeLists.txt.
 inline std::string TestNetwork() {
     const char* network = std::getenv("CANTIVO_NETWORK");
     return network ? network : "";

@@ -15,7 +15,6 @@ namespace {
 class PageDownloadTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (TestNetwork() != "online") GTEST_SKIP() << "needs the loopback station";
     }
 
     std::string Fetch(const std::string& path) {
@@ -127,7 +126,7 @@ TEST(NoProxyTest, AnAddressThatCannotBeReachedGivesFalseAndLeavesTheStream) {
 }
 
 TEST(InternetConnectedTest, FollowsTheNetwork) {
-    if (TestNetwork().empty()) GTEST_SKIP() << "run through the runner";
+    ASSERT_FALSE(TestNetwork().empty()) << "run by the runner (tests/win32/CMakeLists.txt)";
     EXPECT_EQ(InternetConnected(), TestNetwork() != "offline");
 }
 
