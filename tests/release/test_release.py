@@ -143,7 +143,7 @@ def test_the_exe_is_hardened(arch, unpacked):
 
 
 @pytest.mark.parametrize("arch", CPU)
-def test_the_exe_asks_for_no_virtualization_and_says_it_needs_windows_7(arch, unpacked):
+def test_the_exe_asks_for_no_virtualization_says_it_needs_windows_7_and_names_its_version(arch, unpacked):
     with open(exe_of(arch, unpacked), "rb") as f:
         data = f.read()
     # The manifest resource is the XML as written; without requestedExecutionLevel Windows runs
@@ -151,7 +151,9 @@ def test_the_exe_asks_for_no_virtualization_and_says_it_needs_windows_7(arch, un
     manifests = re.findall(rb"<\?xml[^>]*\?>\s*<assembly .*?</assembly>", data, re.S)
     assert len(manifests) == 1
     space = "{urn:schemas-microsoft-com:asm.v3}"
-    level = ElementTree.fromstring(manifests[0]).find(
+    manifest = ElementTree.fromstring(manifests[0])
+    assert manifest.find("{urn:schemas-microsoft-com:asm.v1}assemblyIdentity").attrib["version"] == VERSION + ".0"
+    level = manifest.find(
         "%strustInfo/%ssecurity/%srequestedPrivileges/%srequestedExecutionLevel" % ((space,) * 4))
     assert level is not None and level.attrib == {"level": "asInvoker", "uiAccess": "false"}
     private = tool(arch, "objdump", "-p", exe_of(arch, unpacked))
