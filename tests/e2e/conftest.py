@@ -33,10 +33,8 @@ from wire_facts import WireFacts
 
 def pytest_addoption(parser):
     group = parser.getgroup("cantivo")
-    group.addoption("--exe", default=os.environ.get("CANTIVO_EXE"),
-                    help="the cantivo.exe to test (default: the build tree's own); the README's test command "
-                         "gives the release exe, unpacked from its zip")
-    options.add_pytest_options(group)
+    # The README's test command gives --exe the release exe, unpacked from its zip.
+    options.add_pytest_options(group, options.EXE)
     group.addoption("--artifacts", default=os.path.join(options.ROOT, "build", "e2e-artifacts"),
                     help="where screenshots go")
     group.addoption("--config", choices=sorted(CONFIGS),

@@ -13,8 +13,7 @@ import options
 
 def pytest_addoption(parser):
     group = parser.getgroup("cantivo soak")
-    options.add_pytest_options(group)
-    group.addoption("--exe", default=None, help="the cantivo.exe to soak (default: the build tree's own)")
+    options.add_pytest_options(group, options.EXE)
     group.addoption("--artifacts", default=os.path.join(options.ROOT, "build", "soak-artifacts"),
                     help="where the samples and screenshots go")
     for kind, default in (("closes", 100), ("saves", 40), ("errors", 30), ("offline", 30)):

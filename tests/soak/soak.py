@@ -406,8 +406,7 @@ def run_soak(program, counts, samples_path, every, deadline=None, say=print):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    options.add_arguments(parser)
-    parser.add_argument("--exe", help="the cantivo.exe to soak (default: the build tree's own)")
+    options.add_arguments(parser, options.EXE)
     parser.add_argument("--closes", type=int, default=5000)
     parser.add_argument("--saves", type=int, default=1000)
     parser.add_argument("--errors", type=int, default=300)

@@ -45,8 +45,7 @@ def timed_start(desktop):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    options.add_arguments(parser)
-    parser.add_argument("--exe", help="the cantivo.exe to start (default: the build tree's own)")
+    options.add_arguments(parser, options.EXE)
     parser.add_argument("--starts", type=int, default=20)
     args = parser.parse_args()
     print("start time: starting Wine", flush=True)

@@ -90,14 +90,18 @@ LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-TEST(TaskRunnerTest, MessagesSentWhileWaitingAreAnsweredAndPostedOnesStayQueued) {
+// A message-only window of the waiting thread, its messages handled by procedure.
+HWND MessageWindow(WNDPROC procedure, const wchar_t* className) {
     WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &CountingProc;
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"CantivoTaskRunnerTest";
+    windowClass.lpszClassName = className;
     ::RegisterClassW(&windowClass);
-    HWND window = ::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  windowClass.hInstance, nullptr);
+    return ::CreateWindowW(className, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+}
+
+TEST(TaskRunnerTest, MessagesSentWhileWaitingAreAnsweredAndPostedOnesStayQueued) {
+    HWND window = MessageWindow(&CountingProc, L"CantivoTaskRunnerTest");
     ASSERT_NE(window, nullptr);
     ::PostMessageW(window, WM_USER + 2, 0, 0);
 
@@ -148,13 +152,7 @@ DWORD WINAPI RequestEndMeanwhile(void* parameter) {
 }
 
 TEST(TaskRunnerTest, ARequestToEndTheProgramEndsTheWaitAndStaysQueued) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &QuittingProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"CantivoTaskRunnerEndTest";
-    ::RegisterClassW(&windowClass);
-    HWND window = ::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  windowClass.hInstance, nullptr);
+    HWND window = MessageWindow(&QuittingProc, L"CantivoTaskRunnerEndTest");
     ASSERT_NE(window, nullptr);
     for (EndRequest request : {EndRequest::kClosePosted, EndRequest::kQuitPosted, EndRequest::kClosePostedMeanwhile,
                                EndRequest::kSentMessageQuits}) {
