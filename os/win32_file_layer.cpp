@@ -168,10 +168,13 @@ std::string ReadHeld(HANDLE file, const std::string& path) {
 // may open meanwhile. It is closed and deleted unless it has taken the old file's place.
 class Win32FileLayer::TemporaryFile {
 public:
-    // attributes: what the new file is made with.
-    explicit TemporaryFile(const std::wstring& target, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    // attributes: what the new file is made with. kind: ".tmp" for a new file, which the next
+    // update removes once its process has ended; ".bak" for the old file's place during a
+    // replace, which nothing but its own update removes.
+    explicit TemporaryFile(const std::wstring& target, DWORD attributes = FILE_ATTRIBUTE_NORMAL,
+                           const wchar_t* kind = L".tmp") {
         for (int attempt = 0; attempt < kTemporaryNameTries && !file_; ++attempt) {
-            path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
+            path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + kind;
             file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
             if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) break;
         }
@@ -301,34 +304,39 @@ bool Win32FileLayer::WriteReplacing(const std::wstring& target, const std::strin
     if (!Flush(temporary.Handle())) throw StreamWriteError();
     temporary.CloseForMove();
     held.Reset();
-    if (replacing) {
-        ReplaceWith(temporary, target, path);
-    } else if (!RetryWhile(HeldOrGoing, [&] { return MoveNew(temporary.Path(), target); })) {
-        // Where there was no file, one may have been put meanwhile: never replaced blindly.
-        if (AlreadyThere(::GetLastError())) return false;
-        throw CannotCreateFileError(path);
-    }
+    if (replacing ? !ReplaceWith(temporary, target, path) : !MoveIn(temporary, target, path)) return false;
     temporary.Keep();
     return true;
 }
 
-void Win32FileLayer::ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path) {
+bool Win32FileLayer::MoveIn(TemporaryFile& file, const std::wstring& target, const std::string& path) {
+    if (RetryWhile(HeldOrGoing, [&] { return MoveNew(file.Path(), target); })) return true;
+    // Where there was no file, one may have been put meanwhile: it is never replaced blindly.
+    if (AlreadyThere(::GetLastError())) return false;
+    throw CannotCreateFileError(path);
+}
+
+bool Win32FileLayer::ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path) {
     // The old file goes to a name of this update's own while the new one takes its place, so
     // that a replace that stops half-way leaves it where it can be put back.
-    TemporaryFile backup(target);
+    TemporaryFile backup(target, FILE_ATTRIBUTE_NORMAL, L".bak");
     if (!backup.Created()) throw CannotCreateFileError(path);
     backup.CloseForMove();
     // A scanner or a sync client may hold either file for a moment.
-    if (RetryWhile(HeldOrGoing, [&] { return ReplaceExisting(replacement.Path(), target, backup.Path()); })) return;
+    if (RetryWhile(HeldOrGoing, [&] { return ReplaceExisting(replacement.Path(), target, backup.Path()); })) return true;
     if (::GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) throw CannotCreateFileError(path);
-    // The old file is at the backup's name and the new one still at its own: the new one is
-    // moved in, or else the old one back.
-    if (RetryWhile(HeldOrGoing, [&] { return MoveNew(replacement.Path(), target); })) return;
-    if (!RetryWhile(HeldOrGoing, [&] { return MoveNew(backup.Path(), target); })) {
-        backup.Keep();  // the only whole copy left: found beside the file, never deleted
-        replacement.Keep();
+    // The old file is at the backup's name and the new one still at its own, and nothing is at
+    // the file's name, unless something has been put there meanwhile. The backup then stays
+    // beside it, and the update is made again on what is there; on any other failure the old
+    // file is put back. Where even that fails, the backup stays: nothing removes it.
+    try {
+        if (MoveIn(replacement, target, path)) return true;
+        backup.Keep();
+        return false;
+    } catch (const CantivoError&) {
+        if (!RetryWhile(HeldOrGoing, [&] { return MoveNew(backup.Path(), target); })) backup.Keep();
+        throw;
     }
-    throw CannotCreateFileError(path);
 }
 
 FileLayer& SystemFileLayer() {

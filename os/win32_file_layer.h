@@ -57,8 +57,11 @@ private:
     // it is left as it is.
     bool WriteReplacing(const std::wstring& target, const std::string& path, std::string_view bytes, FileHandle& held,
                         DWORD attributes);
-    // replacement takes the place of the file at target, keeping what that file is.
-    void ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path);
+    // file moved to target, where there was no file; false when one has been put there meanwhile.
+    bool MoveIn(TemporaryFile& file, const std::wstring& target, const std::string& path);
+    // replacement takes the place of the file at target, keeping what that file is; false when
+    // a file has been put in target's place meanwhile, and the update is to be made again.
+    bool ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path);
 };
 
 // The program's file layer: the Windows one.

@@ -391,15 +391,21 @@ TEST_F(FileLayerTest, AnUpdateKeepsTheFilesAttributes) {
     EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
 }
 
-// ReplaceFileW stopped half-way (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old file is at the
-// backup's name, the new one still at its own. Moving the new one in may fail as well.
+// ReplaceFileW stops half-way once (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old file is at
+// the backup's name, the new one still at its own. Moving the new one in may fail as well, or
+// meet a file that a sync client has put in the old one's place meanwhile.
 class HalfWayReplaceLayer : public Win32FileLayer {
 public:
     int newMovesFailing = 0;
+    std::string putInPlace;
 
 protected:
-    bool ReplaceExisting(const std::wstring&, const std::wstring& replaced, const std::wstring& backup) override {
+    bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
+                         const std::wstring& backup) override {
+        if (stopped_) return Win32FileLayer::ReplaceExisting(replacement, replaced, backup);
+        stopped_ = true;
         ::MoveFileExW(replaced.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (!putInPlace.empty()) Win32FileLayer().WriteAll(Utf8FromWide(replaced), putInPlace);
         ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
         return false;
     }
@@ -409,28 +415,43 @@ protected:
         ::SetLastError(ERROR_WRITE_PROTECT);
         return false;
     }
+
+private:
+    bool stopped_ = false;
 };
 
-TEST_F(FileLayerTest, AReplaceStoppedHalfWayEndsWithTheNewFileOrTheOld) {
+TEST_F(FileLayerTest, AReplaceStoppedHalfWayEndsWithTheNewFileOrTheOldAndLosesNoCopy) {
+    const std::wstring backup = L"cantivolog.log." + std::to_wstring(::GetCurrentProcessId()) + L"-0.bak";
     struct Case {
         int newMovesFailing;
+        std::string putInPlace;
         std::string error;
         std::string after;
+        std::vector<std::wstring> names;
     };
-    const Case cases[] = {{0, "no error", kOld + "new\r\n"}, {1, CreateError(), kOld}};
+    const Case cases[] = {
+        {0, "", "no error", kOld + "new\r\n", {L"cantivolog.log"}},
+        {1, "", CreateError(), kOld, {L"cantivolog.log"}},
+        // The update is made again on the file put in place; the old one stays beside it.
+        {0, "put back\r\n", "no error", "put back\r\nnew\r\n", {L"cantivolog.log", backup}},
+    };
     for (const Case& c : cases) {
         files.ReplaceAll(path, kOld);
         HalfWayReplaceLayer layer;
         layer.newMovesFailing = c.newMovesFailing;
+        layer.putInPlace = c.putInPlace;
         std::string error = "no error";
         try {
             layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
         } catch (const CantivoError& e) {
             error = e.Message();
         }
-        EXPECT_EQ(error, c.error);
-        EXPECT_EQ(files.ReadAll(path), c.after);
-        EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
+        EXPECT_EQ(error, c.error) << c.putInPlace;
+        EXPECT_EQ(files.ReadAll(path), c.after) << c.putInPlace;
+        EXPECT_EQ(Names(), c.names) << c.putInPlace;
+        if (c.names.size() > 1) {
+            EXPECT_EQ(files.ReadAll(Utf8FromWide(folder_ + L"\\" + backup)), kOld);
+        }
     }
 }
 
