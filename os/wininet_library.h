@@ -25,6 +25,7 @@ namespace cantivo {
 // known DLLs, so it is loaded from the system folder at its first use instead of being imported
 // (see system_library.h).
 struct WinInetFunctions {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): the argument is a member's name, not an expression.
 #define CANTIVO_WININET_MEMBER(name) decltype(&::name) name = nullptr;
     CANTIVO_WININET_FUNCTIONS(CANTIVO_WININET_MEMBER)
 #undef CANTIVO_WININET_MEMBER
