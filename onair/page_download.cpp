@@ -34,15 +34,17 @@ constexpr DWORD kNetworkTimeoutMs = 30000;
 // outlast the Get's limit by minutes.
 constexpr DWORD kConnectTries = 2;
 
-DWORD TimeLeft(ULONGLONG deadline) {
+// A time-out of share of the time left until deadline, kNetworkTimeoutMs at most, 1 ms at least.
+DWORD TimeOut(ULONGLONG deadline, ULONGLONG share = 1) {
     const ULONGLONG now = ::GetTickCount64();
-    return now < deadline ? static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, kNetworkTimeoutMs)) : 1;
+    const ULONGLONG left = now < deadline ? (deadline - now) / share : 0;
+    return static_cast<DWORD>(std::clamp<ULONGLONG>(left, 1, kNetworkTimeoutMs));
 }
 
 void SetNetworkTimeouts(HINTERNET handle, ULONGLONG deadline) {
-    const DWORD left = TimeLeft(deadline);
+    const DWORD left = TimeOut(deadline);
     // The connect time-out holds for each address tried: together they fit in the time left.
-    const DWORD connect = std::max<DWORD>(left / kConnectTries, 1);
+    const DWORD connect = TimeOut(deadline, kConnectTries);
     auto set = [handle](DWORD option, DWORD timeout) { Net().InternetSetOptionA(handle, option, &timeout, sizeof timeout); };
     set(INTERNET_OPTION_CONNECT_TIMEOUT, connect);
     set(INTERNET_OPTION_SEND_TIMEOUT, left);
