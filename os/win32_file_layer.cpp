@@ -1,5 +1,7 @@
 #include "os/win32_file_layer.h"
 
+#include <aclapi.h>
+
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -17,8 +19,7 @@ constexpr int kTemporaryNameTries = 100;
 // How often an update is made again on a file that appeared where there was none while the
 // update was being made (an editor or a sync client saving by delete, then rename).
 constexpr int kUpdateRounds = 3;
-// What a replaced file keeps of its attributes. ReplaceFileW keeps them on Windows, with the
-// file's security; Wine's keeps none, so the new file is made with them from the start.
+// What a replaced file keeps of its attributes: the new file is made with them from the start.
 constexpr DWORD kKeptAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 // How long a file that another process holds for a moment (another instance's update, a virus
@@ -29,10 +30,8 @@ constexpr DWORD kBusyRetryMs = 15;
 bool HeldByAnother(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
 
 // A file being deleted (a lock file let go, a file replaced) answers "access denied" until it
-// is gone; ReplaceFileW answers "could not remove the replaced file" while another holds it.
-bool HeldOrGoing(DWORD error) {
-    return HeldByAnother(error) || error == ERROR_ACCESS_DENIED || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-}
+// is gone.
+bool HeldOrGoing(DWORD error) { return HeldByAnother(error) || error == ERROR_ACCESS_DENIED; }
 
 bool AlreadyThere(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
 
@@ -162,20 +161,43 @@ std::string ReadHeld(HANDLE file, const std::string& path) {
     return bytes;
 }
 
+// A security descriptor that GetSecurityInfo allocated.
+using LocalMemory = UniqueHandle<NullIsEmpty<PSECURITY_DESCRIPTOR, &::LocalFree>>;
+
+// Gives to's access rights those of from (the file it is to replace), as they were set on
+// from: its own entries, and whether it takes those of its folder as well. A file system that
+// keeps no rights (FAT on a memory stick) has none to give. False when from's rights could
+// not be given, and to would be read or written by others than from.
+bool CopyAccessRights(HANDLE from, HANDLE to) {
+    PACL rights = nullptr;
+    PSECURITY_DESCRIPTOR owner = nullptr;
+    if (::GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &rights, nullptr, &owner) !=
+        ERROR_SUCCESS) {
+        return true;
+    }
+    LocalMemory descriptor(owner);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!::GetSecurityDescriptorControl(descriptor.Get(), &control, &revision)) return false;
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    return ::SetSecurityInfo(to, SE_FILE_OBJECT, what, nullptr, nullptr, rights, nullptr) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 // The new file written beside the one it replaces, under a name of its own that nobody else
 // may open meanwhile. It is closed and deleted unless it has taken the old file's place.
 class Win32FileLayer::TemporaryFile {
 public:
-    // attributes: what the new file is made with. kind: ".tmp" for a new file, which the next
-    // update removes once its process has ended; ".bak" for the old file's place during a
-    // replace, which nothing but its own update removes.
-    explicit TemporaryFile(const std::wstring& target, DWORD attributes = FILE_ATTRIBUTE_NORMAL,
-                           const wchar_t* kind = L".tmp") {
+    // attributes: what the new file is made with. Its name ends in .tmp: the next update
+    // removes it once its process has ended.
+    explicit TemporaryFile(const std::wstring& target, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
         for (int attempt = 0; attempt < kTemporaryNameTries && !file_; ++attempt) {
-            path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + kind;
-            file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
+            path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
+            file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW, attributes,
+                                      nullptr));
             if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) break;
         }
         created_ = static_cast<bool>(file_);
@@ -241,9 +263,8 @@ bool Win32FileLayer::MoveNew(const std::wstring& from, const std::wstring& to) {
     return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool Win32FileLayer::ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
-                                     const std::wstring& backup) {
-    return ::ReplaceFileW(replaced.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr) != FALSE;
+bool Win32FileLayer::MoveOver(const std::wstring& from, const std::wstring& to) {
+    return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 FileHandle Win32FileLayer::CreateLockFile(const std::wstring& lockPath) {
@@ -300,11 +321,16 @@ bool Win32FileLayer::WriteReplacing(const std::wstring& target, const std::strin
     const DWORD kept = replacing ? attributes & kKeptAttributes : 0;
     TemporaryFile temporary(target, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
     if (!temporary.Created()) throw CannotCreateFileError(path);
+    if (replacing && !CopyAccessRights(held.Get(), temporary.Handle())) throw CannotCreateFileError(path);
     WriteFully(temporary.Handle(), bytes);
     if (!Flush(temporary.Handle())) throw StreamWriteError();
     temporary.CloseForMove();
     held.Reset();
-    if (replacing ? !ReplaceWith(temporary, target, path) : !MoveIn(temporary, target, path)) return false;
+    if (replacing) {
+        ReplaceWith(temporary, target, path);
+    } else if (!MoveIn(temporary, target, path)) {
+        return false;
+    }
     temporary.Keep();
     return true;
 }
@@ -316,27 +342,12 @@ bool Win32FileLayer::MoveIn(TemporaryFile& file, const std::wstring& target, con
     throw CannotCreateFileError(path);
 }
 
-bool Win32FileLayer::ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path) {
-    // The old file goes to a name of this update's own while the new one takes its place, so
-    // that a replace that stops half-way leaves it where it can be put back.
-    TemporaryFile backup(target, FILE_ATTRIBUTE_NORMAL, L".bak");
-    if (!backup.Created()) throw CannotCreateFileError(path);
-    backup.CloseForMove();
-    // A scanner or a sync client may hold either file for a moment.
-    if (RetryWhile(HeldOrGoing, [&] { return ReplaceExisting(replacement.Path(), target, backup.Path()); })) return true;
-    if (::GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) throw CannotCreateFileError(path);
-    // The old file is at the backup's name and the new one still at its own, and nothing is at
-    // the file's name, unless something has been put there meanwhile. The backup then stays
-    // beside it, and the update is made again on what is there; on any other failure the old
-    // file is put back. Where even that fails, the backup stays: nothing removes it.
-    try {
-        if (MoveIn(replacement, target, path)) return true;
-        backup.Keep();
-        return false;
-    } catch (const CantivoError&) {
-        if (!RetryWhile(HeldOrGoing, [&] { return MoveNew(backup.Path(), target); })) backup.Keep();
-        throw;
-    }
+void Win32FileLayer::ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path) {
+    // One rename puts the new file in the old one's place, so whoever looks, and whenever the
+    // program is stopped, the file there is the old one or the new one, never none
+    // (ReplaceFileW moves the old file aside first). A scanner or a sync client may hold
+    // either file for a moment.
+    if (!RetryWhile(HeldOrGoing, [&] { return MoveOver(replacement.Path(), target); })) throw CannotCreateFileError(path);
 }
 
 FileLayer& SystemFileLayer() {

@@ -21,7 +21,7 @@ public:
     // Holds a lock file beside the file (TARGET.lock, gone when let go) for the whole update,
     // so that the program's other instances, another user's among them, update it one at a
     // time, and writes nothing without it; holds the file itself, shared with nobody, from the
-    // read until just before the replace. The replaced file keeps its security and attributes.
+    // read until just before the replace. The replaced file keeps its access rights and attributes.
     // Removes what updates cut short by their process's end left behind.
     void Update(const std::string& path, const Edit& edit) override;
 
@@ -33,10 +33,8 @@ protected:
     virtual DWORD Attributes(const std::wstring& path);
     // MoveFileExW to where no file is: fails with ERROR_ALREADY_EXISTS where one is.
     virtual bool MoveNew(const std::wstring& from, const std::wstring& to);
-    // ReplaceFileW: replacement takes replaced's place, its security and attributes, and
-    // replaced goes to backup's name.
-    virtual bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
-                                 const std::wstring& backup);
+    // MoveFileExW over the file at to, in one step.
+    virtual bool MoveOver(const std::wstring& from, const std::wstring& to);
 
     // The update's lock file, opened as nobody else may open it meanwhile; empty on failure.
     virtual FileHandle CreateLockFile(const std::wstring& lockPath);
@@ -59,9 +57,8 @@ private:
                         DWORD attributes);
     // file moved to target, where there was no file; false when one has been put there meanwhile.
     bool MoveIn(TemporaryFile& file, const std::wstring& target, const std::string& path);
-    // replacement takes the place of the file at target, keeping what that file is; false when
-    // a file has been put in target's place meanwhile, and the update is to be made again.
-    bool ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path);
+    // replacement takes the place of the file at target.
+    void ReplaceWith(TemporaryFile& replacement, const std::wstring& target, const std::string& path);
 };
 
 // The program's file layer: the Windows one.

@@ -41,6 +41,13 @@ def save_after_get(program):
     program.post_command("save")
 
 
+def log_now(program):
+    """The log's bytes: it is at its name at every moment, before, during and after a save."""
+    log = program.log_bytes()
+    assert log is not None, "no log at " + program.log_path
+    return log
+
+
 def kill(program):
     os.kill(program.process.pid, signal.SIGKILL)
     program.process.wait()
@@ -54,7 +61,7 @@ def test_a_save_killed_at_any_moment_leaves_the_old_log_or_the_new_one(start, de
     program = start(log=old)
     save_after_get(program)
     began = time.monotonic()
-    wait_for(lambda: program.log_bytes() != old, interval=0.005, what="the save to finish")
+    wait_for(lambda: log_now(program) != old, interval=0.005, what="the save to finish")
     whole_save_s = time.monotonic() - began
     new = program.log_bytes()
     assert new.startswith(old) and new.count(b"\r\n") == LINES + 1 and SONG in new[len(old):]
@@ -66,7 +73,7 @@ def test_a_save_killed_at_any_moment_leaves_the_old_log_or_the_new_one(start, de
         save_after_get(program)
         time.sleep(whole_save_s * SPREAD * round_ / (ROUNDS - 1))
         kill(program)
-        log = program.log_bytes()
+        log = log_now(program)
         assert log == old or (log.startswith(old) and log[len(old):].count(b"\r\n") == 1
                               and log.endswith(b"\r\n") and SONG in log[len(old):]), \
             "round %d: a log of %d bytes, neither the old %d nor a new one" % (round_, len(log), len(old))
@@ -76,7 +83,7 @@ def test_a_save_killed_at_any_moment_leaves_the_old_log_or_the_new_one(start, de
         # The program, started again, saves into that log as ever.
         program.start()
         save_after_get(program)
-        wait_for(lambda: program.log_bytes().count(SONG) == 1 and program.log_bytes() != old,
+        wait_for(lambda: log_now(program).count(SONG) == 1 and log_now(program) != old,
                  what="the next save")
         program.stop()
     with open(desktop.screen.artifact_path("outcomes.json"), "w") as f:

@@ -1,6 +1,8 @@
 #include "os/win32_file_layer.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <optional>
@@ -153,9 +155,8 @@ protected:
         return Win32FileLayer::WriteSome(file, bytes, count / 2, written);
     }
     bool Flush(HANDLE file) override { return fault_ != Fault::Flush && Win32FileLayer::Flush(file); }
-    bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
-                         const std::wstring& backup) override {
-        if (fault_ != Fault::Move) return Win32FileLayer::ReplaceExisting(replacement, replaced, backup);
+    bool MoveOver(const std::wstring& from, const std::wstring& to) override {
+        if (fault_ != Fault::Move) return Win32FileLayer::MoveOver(from, to);
         ::SetLastError(ERROR_WRITE_PROTECT);
         return false;
     }
@@ -244,9 +245,8 @@ protected:
         ::SetLastError(attributesError);
         return INVALID_FILE_ATTRIBUTES;
     }
-    bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
-                         const std::wstring& backup) override {
-        if (movesHeld == 0) return Win32FileLayer::ReplaceExisting(replacement, replaced, backup);
+    bool MoveOver(const std::wstring& from, const std::wstring& to) override {
+        if (movesHeld == 0) return Win32FileLayer::MoveOver(from, to);
         --movesHeld;
         ::SetLastError(ERROR_SHARING_VIOLATION);
         return false;
@@ -391,68 +391,92 @@ TEST_F(FileLayerTest, AnUpdateKeepsTheFilesAttributes) {
     EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
 }
 
-// ReplaceFileW stops half-way once (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): the old file is at
-// the backup's name, the new one still at its own. Moving the new one in may fail as well, or
-// meet a file that a sync client has put in the old one's place meanwhile.
-class HalfWayReplaceLayer : public Win32FileLayer {
-public:
-    int newMovesFailing = 0;
-    std::string putInPlace;
-
-protected:
-    bool ReplaceExisting(const std::wstring& replacement, const std::wstring& replaced,
-                         const std::wstring& backup) override {
-        if (stopped_) return Win32FileLayer::ReplaceExisting(replacement, replaced, backup);
-        stopped_ = true;
-        ::MoveFileExW(replaced.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING);
-        if (!putInPlace.empty()) Win32FileLayer().WriteAll(Utf8FromWide(replaced), putInPlace);
-        ::SetLastError(ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-        return false;
-    }
-    bool MoveNew(const std::wstring& from, const std::wstring& to) override {
-        if (newMovesFailing == 0) return Win32FileLayer::MoveNew(from, to);
-        --newMovesFailing;
-        ::SetLastError(ERROR_WRITE_PROTECT);
-        return false;
-    }
-
-private:
-    bool stopped_ = false;
+struct Watch {
+    std::wstring file;
+    volatile LONG stop = 0;
+    LONG missing = 0;
 };
 
-TEST_F(FileLayerTest, AReplaceStoppedHalfWayEndsWithTheNewFileOrTheOldAndLosesNoCopy) {
-    const std::wstring backup = L"cantivolog.log." + std::to_wstring(::GetCurrentProcessId()) + L"-0.bak";
-    struct Case {
-        int newMovesFailing;
-        std::string putInPlace;
-        std::string error;
-        std::string after;
-        std::vector<std::wstring> names;
-    };
-    const Case cases[] = {
-        {0, "", "no error", kOld + "new\r\n", {L"cantivolog.log"}},
-        {1, "", CreateError(), kOld, {L"cantivolog.log"}},
-        // The update is made again on the file put in place; the old one stays beside it.
-        {0, "put back\r\n", "no error", "put back\r\nnew\r\n", {L"cantivolog.log", backup}},
-    };
-    for (const Case& c : cases) {
-        files.ReplaceAll(path, kOld);
-        HalfWayReplaceLayer layer;
-        layer.newMovesFailing = c.newMovesFailing;
-        layer.putInPlace = c.putInPlace;
-        std::string error = "no error";
-        try {
-            layer.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
-        } catch (const CantivoError& e) {
-            error = e.Message();
-        }
-        EXPECT_EQ(error, c.error) << c.putInPlace;
-        EXPECT_EQ(files.ReadAll(path), c.after) << c.putInPlace;
-        EXPECT_EQ(Names(), c.names) << c.putInPlace;
-        if (c.names.size() > 1) {
-            EXPECT_EQ(files.ReadAll(Utf8FromWide(folder_ + L"\\" + backup)), kOld);
-        }
+DWORD WINAPI CountMomentsWithoutTheFile(void* argument) {
+    auto* watch = static_cast<Watch*>(argument);
+    while (::InterlockedCompareExchange(&watch->stop, 0, 0) == 0) {
+        if (::GetFileAttributesW(watch->file.c_str()) == INVALID_FILE_ATTRIBUTES) ++watch->missing;
     }
+    return 0;
+}
+
+// Whoever looks at the file while it is being updated (an editor, a sync client, a copy of the
+// program killed at that moment) finds it there, old or new.
+TEST_F(FileLayerTest, AFileBeingUpdatedIsThereAtEveryMoment) {
+    files.WriteAll(path, kOld);
+    Watch watch{WideFromUtf8(path)};
+    KernelObject watcher(::CreateThread(nullptr, 0, &CountMomentsWithoutTheFile, &watch, 0, nullptr));
+    ASSERT_TRUE(watcher);
+    for (int update = 0; update < 100; ++update) {
+        files.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+    }
+    ::InterlockedExchange(&watch.stop, 1);
+    ::WaitForSingleObject(watcher.Get(), INFINITE);
+    EXPECT_EQ(watch.missing, 0);
+    EXPECT_EQ(files.ReadAll(path).size(), kOld.size() + 100 * 5);
+}
+
+// A file's access rights as SDDL text ("D:P(A;;FA;;;WD)..."); empty when they cannot be read.
+std::wstring AccessRightsOf(const std::wstring& file) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                nullptr, &descriptor) != ERROR_SUCCESS) {
+        return L"";
+    }
+    wchar_t* text = nullptr;
+    std::wstring rights;
+    if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                               &text, nullptr)) {
+        rights = text;
+        ::LocalFree(text);
+    }
+    ::LocalFree(descriptor);
+    return rights;
+}
+
+bool SetAccessRights(const std::wstring& file, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return false;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL rights = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    bool set = ::GetSecurityDescriptorDacl(descriptor, &present, &rights, &defaulted) &&
+               ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    set = set && ::SetNamedSecurityInfoW(const_cast<wchar_t*>(file.c_str()), SE_FILE_OBJECT, what, nullptr, nullptr,
+                                         rights, nullptr) == ERROR_SUCCESS;
+    ::LocalFree(descriptor);
+    return set;
+}
+
+// A log shared between users by its own rights, or kept from them, stays so after a Save.
+TEST_F(FileLayerTest, AnUpdateKeepsTheFilesAccessRights) {
+    const std::wstring wide = WideFromUtf8(path);
+    const wchar_t* const cases[] = {
+        L"D:P(A;;FA;;;WD)",            // its own only: everyone may do anything
+        L"D:P(A;;FA;;;SY)(A;;FR;;;BU)",  // its own only: users may read it
+        L"D:(A;;FA;;;WD)",             // one of its own, with those of its folder
+    };
+    for (const wchar_t* rights : cases) {
+        files.ReplaceAll(path, kOld);
+        ASSERT_TRUE(SetAccessRights(wide, rights)) << Utf8FromWide(rights);
+        const std::wstring before = AccessRightsOf(wide);
+        ASSERT_FALSE(before.empty());
+        files.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+        EXPECT_EQ(files.ReadAll(path), kOld + "new\r\n");
+        EXPECT_EQ(Utf8FromWide(AccessRightsOf(wide)), Utf8FromWide(before));
+        ASSERT_TRUE(SetAccessRights(wide, L"D:P(A;;FA;;;WD)"));
+    }
+    EXPECT_EQ(Names(), std::vector<std::wstring>{L"cantivolog.log"});
 }
 
 // The id of a process that has ended.
