@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 
+#include <cstring>
 #include <cwchar>
 #include <optional>
 #include <string>
@@ -164,25 +165,52 @@ std::string ReadHeld(HANDLE file, const std::string& path) {
 // A security descriptor that GetSecurityInfo allocated.
 using LocalMemory = UniqueHandle<NullIsEmpty<PSECURITY_DESCRIPTOR, &::LocalFree>>;
 
-// Gives to's access rights those of from (the file it is to replace), as they were set on
-// from: its own entries, and whether it takes those of its folder as well. A file system that
-// keeps no rights (FAT on a memory stick) has none to give. False when from's rights could
-// not be given, and to would be read or written by others than from.
-bool CopyAccessRights(HANDLE from, HANDLE to) {
-    PACL rights = nullptr;
-    PSECURITY_DESCRIPTOR owner = nullptr;
-    if (::GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &rights, nullptr, &owner) !=
-        ERROR_SUCCESS) {
-        return true;
+// A file's access rights as they were set on it: its own entries, and whether it takes those
+// of its folder as well.
+struct AccessRights {
+    LocalMemory descriptor;
+    PACL entries = nullptr;
+    bool ownOnly = false;
+
+    bool Same(const AccessRights& other) const {
+        if (ownOnly != other.ownOnly || !entries != !other.entries) return false;
+        return !entries || (entries->AclSize == other.entries->AclSize &&
+                            std::memcmp(entries, other.entries, entries->AclSize) == 0);
     }
-    LocalMemory descriptor(owner);
+};
+
+// False when they cannot be read: a file system that keeps none (FAT on a memory stick).
+bool ReadAccessRights(HANDLE file, AccessRights& rights) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &rights.entries, nullptr,
+                          &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    rights.descriptor.Reset(descriptor);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    if (!::GetSecurityDescriptorControl(descriptor.Get(), &control, &revision)) return false;
+    if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) return false;
+    rights.ownOnly = (control & SE_DACL_PROTECTED) != 0;
+    return true;
+}
+
+// Gives the new file at path, open as file, the access rights of from, the file it is to
+// replace. Mostly both have those of their folder and nothing is to be done, so that where
+// users may not change rights (a share whose folder says so) such a Save works all the same.
+// Otherwise they are set through a handle of their own: reading and changing rights is no use
+// of the file's bytes, which nobody else may open meanwhile. False when from's rights could
+// not be given, and the new file would be read or written by others than from.
+bool GiveAccessRights(HANDLE from, HANDLE file, const std::wstring& path) {
+    AccessRights kept;
+    if (!ReadAccessRights(from, kept)) return true;
+    AccessRights made;
+    if (ReadAccessRights(file, made) && made.Same(kept)) return true;
+    FileHandle changer(::CreateFileW(path.c_str(), READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!changer) return false;
     const SECURITY_INFORMATION what =
-        DACL_SECURITY_INFORMATION |
-        ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    return ::SetSecurityInfo(to, SE_FILE_OBJECT, what, nullptr, nullptr, rights, nullptr) == ERROR_SUCCESS;
+        DACL_SECURITY_INFORMATION | (kept.ownOnly ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    return ::SetSecurityInfo(changer.Get(), SE_FILE_OBJECT, what, nullptr, nullptr, kept.entries, nullptr) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -196,8 +224,7 @@ public:
     explicit TemporaryFile(const std::wstring& target, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
         for (int attempt = 0; attempt < kTemporaryNameTries && !file_; ++attempt) {
             path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
-            file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW, attributes,
-                                      nullptr));
+            file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));
             if (!file_ && ::GetLastError() != ERROR_FILE_EXISTS) break;
         }
         created_ = static_cast<bool>(file_);
@@ -321,7 +348,9 @@ bool Win32FileLayer::WriteReplacing(const std::wstring& target, const std::strin
     const DWORD kept = replacing ? attributes & kKeptAttributes : 0;
     TemporaryFile temporary(target, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
     if (!temporary.Created()) throw CannotCreateFileError(path);
-    if (replacing && !CopyAccessRights(held.Get(), temporary.Handle())) throw CannotCreateFileError(path);
+    if (replacing && !GiveAccessRights(held.Get(), temporary.Handle(), temporary.Path())) {
+        throw CannotCreateFileError(path);
+    }
     WriteFully(temporary.Handle(), bytes);
     if (!Flush(temporary.Handle())) throw StreamWriteError();
     temporary.CloseForMove();
