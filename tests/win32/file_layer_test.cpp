@@ -412,13 +412,15 @@ TEST_F(FileLayerTest, AFileBeingUpdatedIsThereAtEveryMoment) {
     Watch watch{WideFromUtf8(path)};
     KernelObject watcher(::CreateThread(nullptr, 0, &CountMomentsWithoutTheFile, &watch, 0, nullptr));
     ASSERT_TRUE(watcher);
-    for (int update = 0; update < 100; ++update) {
-        files.Update(path, [](std::string_view old) { return Appending(old, "new\r\n"); });
+    const std::string line = "new\r\n";
+    const size_t updates = 100;
+    for (size_t update = 0; update < updates; ++update) {
+        files.Update(path, [&](std::string_view old) { return Appending(old, line); });
     }
     ::InterlockedExchange(&watch.stop, 1);
     ::WaitForSingleObject(watcher.Get(), INFINITE);
     EXPECT_EQ(watch.missing, 0);
-    EXPECT_EQ(files.ReadAll(path).size(), kOld.size() + 100 * 5);
+    EXPECT_EQ(files.ReadAll(path).size(), kOld.size() + updates * line.size());
 }
 
 // A file's access rights as SDDL text ("D:P(A;;FA;;;WD)..."); empty when they cannot be read.
