@@ -141,7 +141,6 @@ void TfrmCantivo::ICONMessage(UINT mouseMessage) {
         if (mouseMessage == WM_RBUTTONDOWN) menuAfterGet_ = true;
         return;
     }
-    trayCursorPoint_ = trayIcon_.MenuPoint();
     if (mouseMessage == WM_LBUTTONDBLCLK) {
         G1Click();
     } else if (mouseMessage == WM_RBUTTONDOWN) {
@@ -153,7 +152,8 @@ void TfrmCantivo::OpenMenu() {
     // The window must be in the foreground, or the menu stays open when the user clicks
     // elsewhere.
     ::SetForegroundWindow(Handle());
-    if (!popMenu.Open(trayCursorPoint_)) trayIcon_.GiveBackFocus();
+    // At the pointer after a click, at the icon when it was reached by keyboard.
+    if (!popMenu.Open(trayIcon_.MenuPoint())) trayIcon_.GiveBackFocus();
 }
 
 void TfrmCantivo::G1Click() {
@@ -166,7 +166,6 @@ void TfrmCantivo::G1Click() {
     if (got) ShowInfo();
     if (menuAfterGet_) {
         menuAfterGet_ = false;
-        trayCursorPoint_ = trayIcon_.MenuPoint();
         OpenMenu();
     }
 }

@@ -75,7 +75,6 @@ private:
     BalloonView view_;
     LocaleTexts locale_;
     TrayIcon trayIcon_;
-    POINT trayCursorPoint_{};  // where the menu opens: the pointer's, or the icon's place
     // A Get waits for its page: messages sent meanwhile are answered, and start no Get.
     bool getting_ = false;
     bool menuAfterGet_ = false;  // the icon was right-clicked during the Get

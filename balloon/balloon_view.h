@@ -57,7 +57,7 @@ private:
     // The font replaced last, kept until the next change: the window may have it selected until
     // it has taken the new one.
     GdiObject<HFONT> replacedFont_;
-    BalloonColors colors_ = ChooseBalloonColors(false, {kColorKeyWhite, 0, 0});
+    BalloonColors colors_;  // read as the view is made
     BalloonGeometry geometry_;
     bool buttonHot_ = false;
 };

@@ -221,7 +221,7 @@ class Win32FileLayer::TemporaryFile {
 public:
     // attributes: what the new file is made with. Its name ends in .tmp: the next update
     // removes it once its process has ended.
-    explicit TemporaryFile(const std::wstring& target, DWORD attributes = FILE_ATTRIBUTE_NORMAL) {
+    TemporaryFile(const std::wstring& target, DWORD attributes) {
         for (int attempt = 0; attempt < kTemporaryNameTries && !file_; ++attempt) {
             path_ = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
             file_.Reset(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr));

@@ -10,6 +10,9 @@ namespace {
 // GetDpiForMonitor's MDT_EFFECTIVE_DPI: the scale the user chose for the monitor.
 constexpr int kEffectiveDpi = 0;
 using DpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+// Looked up in user32: each came with a later Windows than the oldest the program runs on.
+using DpiForWindowFunction = UINT(WINAPI*)(HWND);
+using MetricForDpiFunction = int(WINAPI*)(int, UINT);
 
 int ScreenDpi() noexcept {
     WindowDc screen(nullptr);
@@ -29,6 +32,13 @@ int MonitorDpiAt(POINT point) noexcept {
         return static_cast<int>(dpiY);
     }
     return ScreenDpi();
+}
+
+int SmallIconSize(HWND window) noexcept {
+    static const auto dpiForWindow = ImportedFunction<DpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+    static const auto metricForDpi = ImportedFunction<MetricForDpiFunction>(L"user32.dll", "GetSystemMetricsForDpi");
+    const UINT dpi = dpiForWindow && metricForDpi ? dpiForWindow(window) : 0;
+    return dpi != 0 ? metricForDpi(SM_CXSMICON, dpi) : ::GetSystemMetrics(SM_CXSMICON);
 }
 
 }  // namespace cantivo

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "os/system_library.h"
+#include "ui/display_scale.h"
 
 namespace cantivo {
 
@@ -19,23 +20,12 @@ static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88);
 // Looked up: each came with a later Windows than the oldest the program runs on.
 using GetRectFunction = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
 using MessageFilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-using DpiForWindowFunction = UINT(WINAPI*)(HWND);
-using MetricForDpiFunction = int(WINAPI*)(int, UINT);
 
 // An elevated program gets no "TaskbarCreated" from the shell, which runs with less privilege,
 // unless its window lets the message through (User Interface Privilege Isolation).
 void LetThrough(HWND window, UINT message) noexcept {
     static const auto filter = ImportedFunction<MessageFilterFunction>(L"user32.dll", "ChangeWindowMessageFilterEx");
     if (filter) filter(window, message, MSGFLT_ALLOW, nullptr);
-}
-
-// The small-icon size of the window's scale, which follows the monitor where Windows lets it;
-// the system's otherwise.
-int SmallIconSize(HWND window) noexcept {
-    static const auto dpiForWindow = ImportedFunction<DpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
-    static const auto metricForDpi = ImportedFunction<MetricForDpiFunction>(L"user32.dll", "GetSystemMetricsForDpi");
-    const UINT dpi = dpiForWindow && metricForDpi ? dpiForWindow(window) : 0;
-    return dpi != 0 ? metricForDpi(SM_CXSMICON, dpi) : ::GetSystemMetrics(SM_CXSMICON);
 }
 
 }  // namespace
